@@ -1,0 +1,10 @@
+#!/usr/bin/env bash
+# Runs a Windows executable under Wine with the build tree's own prefix.
+# WINEPREFIX may be set by the caller (the test script shares one prefix between trees).
+set -u
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+export WINEPREFIX=${WINEPREFIX:-$here/build/wineprefix}
+export WINEDEBUG=${WINEDEBUG:--all}
+# No Mono or Gecko installer pop-ups.
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+exec wine "$@"

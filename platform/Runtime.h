@@ -1,0 +1,37 @@
+#pragma once
+
+// The few places where the program leans on the Windows C runtime: full
+// paths, path splitting, case-insensitive comparison and text-mode files.
+// Windows builds use the runtime itself; other builds (tests, fuzzing)
+// reproduce its behaviour here so that both read files the same way.
+
+#include <cstdio>
+#include <string>
+
+namespace rt {
+
+#ifdef _WIN32
+constexpr char kPathSeparator = '\\';
+#else
+constexpr char kPathSeparator = '/';
+#endif
+
+// Longest path, terminating zero included, that the program handles.
+constexpr std::size_t kMaxPath = 260;
+
+// The absolute form of path. False when it cannot be formed or does not fit
+// in kMaxPath characters: such a file counts as one that cannot be opened.
+bool fullPath(const char* path, std::string& result);
+
+// Drive and directory of a full path, with the trailing separator
+// ("C:\\models\\" for "C:\\models\\cube.obj").
+std::string directoryOf(const std::string& fullPath);
+
+// Opens a file for reading in text mode: CR LF reads as LF and a Ctrl-Z byte
+// ends the file. Null when the file cannot be opened.
+std::FILE* openText(const char* path);
+
+// Case-insensitive comparison of two strings, like _stricmp.
+int compareNoCase(const char* a, const char* b);
+
+} // namespace rt

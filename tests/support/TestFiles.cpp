@@ -1,0 +1,72 @@
+#include "tests/support/TestFiles.h"
+
+#include <cstdio>
+#include <sys/stat.h>
+#ifdef _WIN32
+#include <direct.h>
+#endif
+
+std::string nativePath(const std::string& unixPath)
+{
+#ifdef _WIN32
+    std::string path = unixPath;
+    if (!path.empty() && path[0] == '/')
+        path = "Z:" + path;
+    for (char& c : path)
+        if (c == '/')
+            c = '\\';
+    return path;
+#else
+    return unixPath;
+#endif
+}
+
+std::string dataPath(const std::string& relative)
+{
+    return nativePath(std::string(CORVASI_TEST_DATA_DIR) + "/" + relative);
+}
+
+std::string sharedDataPath(const std::string& relative)
+{
+    return nativePath(std::string(CORVASI_SHARED_DIR) + "/testdata/" + relative);
+}
+
+std::string scratchPath(const std::string& name)
+{
+    const std::string dir = nativePath(CORVASI_TEST_SCRATCH_DIR);
+#ifdef _WIN32
+    _mkdir(dir.c_str());
+#else
+    mkdir(dir.c_str(), 0755);
+#endif
+#ifdef _WIN32
+    const std::string path = dir + "\\" + name;
+#else
+    const std::string path = dir + "/" + name;
+#endif
+    std::remove(path.c_str());
+    return path;
+}
+
+bool writeFile(const std::string& path, const std::string& bytes)
+{
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file)
+        return false;
+    const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    return std::fclose(file) == 0 && ok;
+}
+
+std::string readFile(const std::string& path)
+{
+    std::string bytes;
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file)
+        return bytes;
+    char buffer[65536];
+    std::size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0)
+        bytes.append(buffer, n);
+    std::fclose(file);
+    return bytes;
+}
