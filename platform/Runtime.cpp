@@ -45,6 +45,11 @@ int compareNoCase(const char* a, const char* b)
     return _stricmp(a, b);
 }
 
+double stringToDouble(const char* text, char** end)
+{
+    return std::strtod(text, end);
+}
+
 #else
 
 bool fullPath(const char* path, std::string& result)
@@ -163,6 +168,20 @@ std::FILE* openText(const char* path)
 int compareNoCase(const char* a, const char* b)
 {
     return strcasecmp(a, b);
+}
+
+double stringToDouble(const char* text, char** end)
+{
+    char* stop;
+    const double value = std::strtod(text, &stop);
+    if (end)
+        *end = stop;
+    if (stop != text)
+        return value;
+    const char* p = text;
+    while (*p == ' ' || (*p >= '\t' && *p <= '\r'))
+        ++p;
+    return p[0] == '-' && p[1] != '\0' ? -0.0 : 0.0;
 }
 
 #endif

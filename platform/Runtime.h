@@ -31,6 +31,11 @@ std::string directoryOf(const std::string& fullPath);
 // ends the file. Null when the file cannot be opened.
 std::FILE* openText(const char* path);
 
+// The runtime's strtod. Where nothing converts, the Windows runtime still
+// honours a minus sign that has something after it ("-x" and "-." give -0.0);
+// other builds do the same.
+double stringToDouble(const char* text, char** end = nullptr);
+
 // Case-insensitive comparison of two strings, like _stricmp.
 int compareNoCase(const char* a, const char* b);
 

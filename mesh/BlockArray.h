@@ -1,0 +1,95 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <type_traits>
+#include <vector>
+
+// A growable array of plain values kept in fixed-size blocks, so that growing
+// never copies what is stored and never needs twice the memory for a moment,
+// as a doubling vector does. Only the first block grows by doubling, which
+// keeps small arrays small. Indexing is a shift and a mask.
+template <class T>
+class BlockArray {
+    static_assert(std::is_trivially_copyable<T>::value, "BlockArray holds plain values");
+
+public:
+    static constexpr std::size_t kBlockShift = 16;
+    static constexpr std::size_t kBlockSize = std::size_t(1) << kBlockShift;
+
+    BlockArray() = default;
+    BlockArray(const BlockArray&) = delete;
+    BlockArray& operator=(const BlockArray&) = delete;
+    ~BlockArray() { clear(); }
+
+    std::size_t size() const { return count; }
+    bool empty() const { return count == 0; }
+
+    T& operator[](std::size_t i) { return blocks[i >> kBlockShift][i & (kBlockSize - 1)]; }
+    const T& operator[](std::size_t i) const { return blocks[i >> kBlockShift][i & (kBlockSize - 1)]; }
+
+    // Throws std::bad_alloc when memory runs out; the array is unchanged then.
+    void push_back(const T& value)
+    {
+        if (count == capacity)
+            grow();
+        (*this)[count] = value;
+        ++count;
+    }
+
+    void clear()
+    {
+        for (T* block : blocks)
+            std::free(block);
+        blocks.clear();
+        blocks.shrink_to_fit();
+        count = 0;
+        capacity = 0;
+    }
+
+    // Bytes held, for memory figures.
+    std::size_t memoryBytes() const
+    {
+        return capacity * sizeof(T) + blocks.capacity() * sizeof(T*);
+    }
+
+private:
+    void grow()
+    {
+        if (capacity < kBlockSize) {
+            // Still within the first block: double it.
+            const std::size_t wanted = capacity ? capacity * 2 : 16;
+            T* block = static_cast<T*>(std::realloc(blocks.empty() ? nullptr : blocks[0], wanted * sizeof(T)));
+            if (!block)
+                throw std::bad_alloc();
+            if (blocks.empty()) {
+                try {
+                    blocks.push_back(block);
+                } catch (...) {
+                    std::free(block);
+                    throw;
+                }
+            } else {
+                blocks[0] = block;
+            }
+            capacity = wanted;
+            return;
+        }
+        T* block = static_cast<T*>(std::malloc(kBlockSize * sizeof(T)));
+        if (!block)
+            throw std::bad_alloc();
+        try {
+            blocks.push_back(block);
+        } catch (...) {
+            std::free(block);
+            throw;
+        }
+        capacity += kBlockSize;
+    }
+
+    std::vector<T*> blocks;
+    std::size_t count = 0;
+    std::size_t capacity = 0;
+};

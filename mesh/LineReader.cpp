@@ -1,0 +1,103 @@
+#include "mesh/LineReader.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+int readLineChunk(char* buffer, int capacity, std::FILE* stream)
+{
+    if (capacity <= 0)
+        return 0;
+    int count = 0;
+    while (count < capacity - 1) {
+        const int c = std::getc(stream);
+        if (c == EOF)
+            break;
+        buffer[count++] = static_cast<char>(c);
+        if (c == '\n')
+            break;
+    }
+    buffer[count] = '\0';
+    return count;
+}
+
+char* readLine(std::FILE* stream, std::size_t* length)
+{
+    std::size_t capacity = 513;
+    std::size_t size = 0;
+    char* result = static_cast<char*>(std::malloc(capacity));
+    if (!result) {
+        if (length)
+            *length = 0;
+        return nullptr;
+    }
+    char chunk[512];
+    int n = readLineChunk(chunk, sizeof chunk, stream);
+    while (n > 0) {
+        if (chunk[n - 1] == '\n') {
+            std::memcpy(result + size, chunk, static_cast<std::size_t>(n));
+            size += static_cast<std::size_t>(n);
+            break;
+        }
+        char* grown = static_cast<char*>(std::realloc(result, capacity + static_cast<std::size_t>(n)));
+        if (!grown) {
+            // Out of memory: the line ends here, like a read error.
+            break;
+        }
+        result = grown;
+        capacity += static_cast<std::size_t>(n);
+        std::memcpy(result + size, chunk, static_cast<std::size_t>(n));
+        size += static_cast<std::size_t>(n);
+        n = readLineChunk(chunk, sizeof chunk, stream);
+    }
+    if (length)
+        *length = size;
+    if (size == 0) {
+        std::free(result);
+        return nullptr;
+    }
+    result[size] = '\0';
+    char* shrunk = static_cast<char*>(std::realloc(result, size + 1));
+    return shrunk ? shrunk : result;
+}
+
+LineReader::LineReader(std::FILE* stream)
+    : stream(stream), buffer(1 << 20)
+{
+}
+
+bool LineReader::next(const char*& line, std::size_t& length)
+{
+    std::size_t searched = begin;
+    for (;;) {
+        const void* feed = std::memchr(buffer.data() + searched, '\n', end - searched);
+        if (feed) {
+            const std::size_t stop = static_cast<std::size_t>(static_cast<const char*>(feed) - buffer.data()) + 1;
+            line = buffer.data() + begin;
+            length = stop - begin;
+            begin = stop;
+            return true;
+        }
+        if (atEnd) {
+            if (begin == end)
+                return false;
+            line = buffer.data() + begin;
+            length = end - begin;
+            begin = end;
+            return true;
+        }
+        // Keep the unfinished line, make room and read more.
+        if (begin > 0) {
+            std::memmove(buffer.data(), buffer.data() + begin, end - begin);
+            end -= begin;
+            begin = 0;
+        }
+        if (end == buffer.size())
+            buffer.resize(buffer.size() * 2);
+        searched = end;
+        const std::size_t n = std::fread(buffer.data() + end, 1, buffer.size() - end, stream);
+        if (n == 0)
+            atEnd = true;
+        end += n;
+    }
+}

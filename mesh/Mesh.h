@@ -1,0 +1,112 @@
+#pragma once
+
+#include "camera/Vec3.h"
+#include "mesh/BlockArray.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+struct TexCoord {
+    double u = 0.0;
+    double v = 0.0;
+};
+
+// One corner of a face: indices into the mesh's three pools. Positions count
+// from 0; texture coordinates and normals count from 1, entry 0 of those
+// pools being the reserved (0, 0) and (0, 0, 0).
+struct Corner {
+    std::int32_t position = 0;
+    std::int32_t texCoord = 0;
+    std::int32_t normal = 0;
+};
+
+class Material;
+
+// A face as its material stores it: cornerCount corners, in written order.
+class Face {
+public:
+    Face(const Material& material, std::uint32_t first, int cornerCount)
+        : material(&material), first(first), cornerCount(cornerCount)
+    {
+    }
+
+    const Corner& corner(int j) const;
+    int positionIndex(int j) const { return corner(j).position; }
+    int texCoordIndex(int j) const { return corner(j).texCoord; }
+    int normalIndex(int j) const { return corner(j).normal; }
+
+    const Material* material;
+    std::uint32_t first; // index of the first corner in the material's corners
+    int cornerCount;
+};
+
+// Surface colours, shininess, diffuse texture, and the faces drawn with them.
+// The faces' corners are stored one after another; faceEnds[i] is one past
+// the last corner of face i.
+class Material {
+public:
+    explicit Material(std::string name);
+    Material(const Material&) = delete;
+    Material& operator=(const Material&) = delete;
+    virtual ~Material();
+
+    std::size_t faceCount() const { return faceEnds.size(); }
+    Face face(std::size_t i) const
+    {
+        const std::uint32_t first = i ? faceEnds[i - 1] : 0;
+        return Face(*this, first, static_cast<int>(faceEnds[i] - first));
+    }
+
+    // Appends a face of count corners. Throws std::bad_alloc when memory runs out.
+    void addFace(const Corner* cornerList, int count);
+
+    std::size_t memoryBytes() const;
+
+    std::string name;
+    float ambient[3] = {0.1f, 0.1f, 0.1f};
+    float diffuse[3] = {0.78f, 0.78f, 0.78f};
+    float specular[3] = {0.0f, 0.0f, 0.0f};
+    float shininess = 1.0f;
+    std::string textureName;
+
+    BlockArray<Corner> corners;
+    BlockArray<std::uint32_t> faceEnds;
+};
+
+inline const Corner& Face::corner(int j) const
+{
+    return material->corners[first + static_cast<std::uint32_t>(j)];
+}
+
+// One loaded polygon model: three vertex pools and the materials, each with
+// its faces. Built by the OBJ reader, read-only once handed over.
+class Mesh {
+public:
+    Mesh() = default;
+    Mesh(const Mesh&) = delete;
+    Mesh& operator=(const Mesh&) = delete;
+    virtual ~Mesh();
+
+    // The first material named exactly name (case counts), or a new one with
+    // default values appended at the end. Throws std::bad_alloc.
+    Material* findOrAddMaterial(const std::string& name);
+
+    // Destroys every material without faces; the others keep their order.
+    void removeEmptyMaterials();
+
+    // Bytes held by the pools, the materials and their faces.
+    std::size_t memoryBytes() const;
+
+    BlockArray<Vec3> positions;
+    BlockArray<TexCoord> texCoords;
+    BlockArray<Vec3> normals;
+    std::vector<std::unique_ptr<Material>> materials;
+    std::string filePath;
+    std::string directory;
+
+private:
+    std::unordered_map<std::string, Material*> materialsByName;
+};

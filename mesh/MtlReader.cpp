@@ -1,0 +1,70 @@
+#include "mesh/MtlReader.h"
+
+#include "mesh/LineReader.h"
+#include "mesh/Mesh.h"
+#include "mesh/Numbers.h"
+#include "mesh/Statement.h"
+#include "platform/Runtime.h"
+
+#include <cstdio>
+#include <memory>
+#include <string_view>
+
+namespace {
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+
+float toFloat(std::string_view word)
+{
+    return static_cast<float>(toDouble(word.data(), word.data() + word.size()));
+}
+
+void readColour(const std::vector<std::string_view>& words, float* colour)
+{
+    for (int i = 0; i < 3; ++i)
+        colour[i] = toFloat(words[static_cast<std::size_t>(i) + 1]);
+}
+
+} // namespace
+
+void loadMtlLibrary(const std::string& objPath, Mesh& mesh)
+{
+    if (objPath.size() < 5 || rt::compareNoCase(objPath.c_str() + objPath.size() - 4, ".obj") != 0)
+        return;
+    const std::string libraryPath = objPath.substr(0, objPath.size() - 4) + ".mtl";
+    std::unique_ptr<std::FILE, FileCloser> file(rt::openText(libraryPath.c_str()));
+    if (!file)
+        return;
+
+    LineReader lines(file.get());
+    std::vector<std::string_view> words;
+    Material* current = nullptr;
+    const char* line;
+    std::size_t length;
+    while (lines.next(line, length)) {
+        splitStatement(line, length, words);
+        if (words.empty())
+            continue;
+        const std::string_view keyword = words[0];
+        const std::size_t n = words.size();
+        if (keyword == "newmtl") {
+            if (n >= 2)
+                current = mesh.findOrAddMaterial(std::string(words[1]));
+            continue;
+        }
+        if (!current)
+            continue;
+        if (keyword == "Ka" && n == 4)
+            readColour(words, current->ambient);
+        else if (keyword == "Kd" && n == 4)
+            readColour(words, current->diffuse);
+        else if (keyword == "Ks" && n == 4)
+            readColour(words, current->specular);
+        else if (keyword == "Ns" && n == 2)
+            current->shininess = toFloat(words[1]);
+        else if (keyword == "map_Kd" && n == 2)
+            current->textureName = std::string(words[1]);
+    }
+}

@@ -1,0 +1,10 @@
+#pragma once
+
+class Mesh;
+
+// Reads a Wavefront OBJ file, and the MTL library of the same name beside it,
+// into a new mesh that the caller owns. Positions are multiplied by scale;
+// with triangulate, polygons become triangle fans around their first corner.
+// Null when the file cannot be opened or read into memory, when a face
+// refers outside the pools, or when no vertex or no face is left.
+Mesh* loadObjMesh(const char* path, double scale, bool triangulate);
