@@ -110,30 +110,60 @@ namespace {
 struct TextReader {
     std::FILE* file;
     bool ended = false;
-    int pending = EOF; // a byte read ahead after a CR
+    bool carriageReturn = false; // a CR ended the previous block
 };
 
 ssize_t textRead(void* cookie, char* out, size_t size)
 {
     TextReader& reader = *static_cast<TextReader*>(cookie);
     size_t count = 0;
-    while (count < size && !reader.ended) {
-        int c = reader.pending;
-        reader.pending = EOF;
-        if (c == EOF)
-            c = std::getc(reader.file);
-        if (c == EOF || c == 0x1A) {
-            reader.ended = true;
+    while (count == 0 && !reader.ended) {
+        // Read a block in place behind room for a held-back CR, then
+        // translate it down to the front of out.
+        const size_t room = reader.carriageReturn ? size - 1 : size;
+        if (room == 0) {
+            // One byte of room and a CR held back: look at the next byte.
+            const int next = std::getc(reader.file);
+            reader.carriageReturn = false;
+            if (next == '\n')
+                out[count++] = '\n';
+            else {
+                out[count++] = '\r';
+                if (next != EOF)
+                    std::ungetc(next, reader.file);
+            }
             break;
         }
-        if (c == '\r') {
-            const int next = std::getc(reader.file);
-            if (next == '\n')
-                c = '\n';
-            else
-                reader.pending = next;
+        char* block = out + (size - room);
+        const size_t n = std::fread(block, 1, room, reader.file);
+        if (n == 0) {
+            reader.ended = true;
+            if (reader.carriageReturn) {
+                out[count++] = '\r';
+                reader.carriageReturn = false;
+            }
+            break;
         }
-        out[count++] = static_cast<char>(c);
+        for (size_t i = 0; i < n; ++i) {
+            const char c = block[i];
+            if (reader.carriageReturn) {
+                reader.carriageReturn = false;
+                if (c != '\n')
+                    out[count++] = '\r';
+            }
+            if (c == 0x1A) {
+                reader.ended = true;
+                break;
+            }
+            if (c == '\r')
+                reader.carriageReturn = true;
+            else
+                out[count++] = c;
+        }
+        if (reader.ended && reader.carriageReturn) {
+            out[count++] = '\r';
+            reader.carriageReturn = false;
+        }
     }
     return static_cast<ssize_t>(count);
 }

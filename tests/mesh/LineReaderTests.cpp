@@ -141,3 +141,20 @@ TEST(LineReader, GivesTheSameLinesAsReadLine)
     EXPECT_EQ(linesByReadLine(stopped, true), lines);
     EXPECT_LT(lines.size(), 12u);
 }
+
+TEST(TextMode, CarriageReturnsAcrossBlockBoundaries)
+{
+    // Five-byte lines put a CR at the edge of some block whatever its size.
+    std::string content;
+    for (int i = 0; i < 30000; ++i)
+        content += "abc\r\n";
+    content += "\r";
+    const std::string path = scratchPath("crlf-many.txt");
+    ASSERT_TRUE(writeFile(path, content));
+    const std::vector<std::string> lines = linesByLineReader(path);
+    ASSERT_EQ(30001u, lines.size());
+    for (int i = 0; i < 30000; ++i)
+        ASSERT_EQ("abc\n", lines[static_cast<std::size_t>(i)]) << i;
+    EXPECT_EQ("\r", lines.back()) << "a CR at the very end stays";
+    EXPECT_EQ(lines, linesByReadLine(path, true));
+}
