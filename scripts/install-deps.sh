@@ -11,6 +11,7 @@ packages=(
   wine wine32 wine64 libwine libwine:i386
   xvfb xauth xdotool x11-utils
   libgl1-mesa-dri libgl1-mesa-dri:i386 libglx-mesa0 libglx-mesa0:i386
+  libgl1 libgl1:i386 libglx0 libglx0:i386
   libglu1-mesa libglu1-mesa:i386 mesa-utils
   imagemagick
 )
