@@ -29,16 +29,26 @@ void readColour(const std::vector<std::string_view>& words, float* colour)
 
 } // namespace
 
-void loadMtlLibrary(const std::string& objPath, Mesh& mesh)
+std::string mtlLibraryPath(const std::string& objPath)
 {
     if (objPath.size() < 5 || rt::compareNoCase(objPath.c_str() + objPath.size() - 4, ".obj") != 0)
-        return;
-    const std::string libraryPath = objPath.substr(0, objPath.size() - 4) + ".mtl";
-    std::unique_ptr<std::FILE, FileCloser> file(rt::openText(libraryPath.c_str()));
-    if (!file)
-        return;
+        return std::string();
+    return objPath.substr(0, objPath.size() - 4) + ".mtl";
+}
 
-    LineReader lines(file.get());
+void loadMtlLibrary(const std::string& objPath, Mesh& mesh)
+{
+    const std::string libraryPath = mtlLibraryPath(objPath);
+    if (libraryPath.empty())
+        return;
+    std::unique_ptr<std::FILE, FileCloser> file(rt::openText(libraryPath.c_str()));
+    if (file)
+        readMtlLibrary(file.get(), mesh);
+}
+
+void readMtlLibrary(std::FILE* library, Mesh& mesh)
+{
+    LineReader lines(library);
     std::vector<std::string_view> words;
     Material* current = nullptr;
     const char* line;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdio>
 #include <string>
 
 class Mesh;
@@ -9,3 +10,10 @@ class Mesh;
 // library, or an OBJ path with another extension, leaves the defaults.
 // Throws std::bad_alloc when memory runs out.
 void loadMtlLibrary(const std::string& objPath, Mesh& mesh);
+
+// The library's path for an OBJ path, or an empty text when the OBJ path does
+// not end in ".obj".
+std::string mtlLibraryPath(const std::string& objPath);
+
+// Reads the statements of an open library into the mesh's materials.
+void readMtlLibrary(std::FILE* library, Mesh& mesh);

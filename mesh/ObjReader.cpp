@@ -145,17 +145,23 @@ Mesh* loadObjMesh(const char* path, double scale, bool triangulate)
     std::unique_ptr<std::FILE, FileCloser> file(rt::openText(full.c_str()));
     if (!file)
         return nullptr;
+    const std::string libraryPath = mtlLibraryPath(full);
+    std::unique_ptr<std::FILE, FileCloser> library(libraryPath.empty() ? nullptr : rt::openText(libraryPath.c_str()));
+    return readObjMesh(file.get(), library.get(), full, scale, triangulate);
+}
+
+Mesh* readObjMesh(std::FILE* obj, std::FILE* library, const std::string& fullPath, double scale, bool triangulate)
+{
     try {
         std::unique_ptr<Mesh> mesh(new Mesh);
-        mesh->filePath = full;
-        mesh->directory = rt::directoryOf(full);
+        mesh->filePath = fullPath;
+        mesh->directory = rt::directoryOf(fullPath);
         mesh->texCoords.push_back(TexCoord{});
         mesh->normals.push_back(Vec3{});
 
-        readStatements(file.get(), *mesh, scale, triangulate);
-        file.reset();
-
-        loadMtlLibrary(mesh->filePath, *mesh);
+        readStatements(obj, *mesh, scale, triangulate);
+        if (library)
+            readMtlLibrary(library, *mesh);
         mesh->removeEmptyMaterials();
         if (!indicesInside(*mesh))
             return nullptr;

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <cstdio>
+#include <string>
+
 class Mesh;
 
 // Reads a Wavefront OBJ file, and the MTL library of the same name beside it,
@@ -8,3 +11,7 @@ class Mesh;
 // Null when the file cannot be opened or read into memory, when a face
 // refers outside the pools, or when no vertex or no face is left.
 Mesh* loadObjMesh(const char* path, double scale, bool triangulate);
+
+// The same from an open OBJ stream, with its library stream (null when there
+// is none); fullPath becomes the mesh's filePath and gives its directory.
+Mesh* readObjMesh(std::FILE* obj, std::FILE* library, const std::string& fullPath, double scale, bool triangulate);
