@@ -1,0 +1,9 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+// The open-file dialog for meshes. Returns the chosen path, or an empty text
+// when the user cancelled. The filter last used is offered again next time.
+std::string chooseMeshFile(HWND owner);

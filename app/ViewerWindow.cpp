@@ -1,0 +1,213 @@
+#include "app/ViewerWindow.h"
+
+#include "app/MeshFileDialog.h"
+#include "app/WaitCursorGuard.h"
+#include "mesh/Mesh.h"
+#include "mesh/ObjReader.h"
+
+#include <shellapi.h>
+#include <windowsx.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+HINSTANCE appInstance = nullptr;
+
+namespace {
+
+const char* const kTitle = "Corvasi - ver.0.10";
+
+} // namespace
+
+ViewerWindow::ViewerWindow()
+    : NWindow(false)
+{
+    if (__argc > 1) {
+        startMesh = StartMesh::FromPath;
+        startMeshPath = __argv[1];
+    }
+}
+
+ViewerWindow::~ViewerWindow()
+{
+    delete mesh;
+    mesh = nullptr;
+}
+
+void ViewerWindow::createMainWindow(int clientWidth, int clientHeight)
+{
+    RECT rect = {0, 0, clientWidth, clientHeight};
+    AdjustWindowRect(&rect, WS_OVERLAPPEDWINDOW, FALSE);
+    create(0, kTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, rect.right - rect.left,
+           rect.bottom - rect.top, nullptr, nullptr, nullptr);
+}
+
+void ViewerWindow::redraw()
+{
+    if (!hwnd)
+        return;
+    InvalidateRect(hwnd, nullptr, FALSE);
+    UpdateWindow(hwnd);
+}
+
+void ViewerWindow::openMesh(const char* path)
+{
+    Mesh* loaded;
+    {
+        WaitCursorGuard waitCursor;
+        loaded = loadObjMesh(path, 0.01, true);
+    }
+    if (!loaded) {
+        char text[1024];
+        std::snprintf(text, sizeof text, "Cannot load mesh : %s", path);
+        MessageBoxA(hwnd, text, "Corvasi", MB_ICONERROR);
+        return;
+    }
+    delete mesh;
+    mesh = loaded;
+    camera.reset();
+    context.makeCurrent(nullptr);
+    textures.clear();
+    context.releaseCurrent();
+    redraw();
+}
+
+LRESULT ViewerWindow::windowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_CREATE: {
+        onCreate();
+        return 0;
+    }
+    case WM_DESTROY: {
+        onDestroy();
+        return 0;
+    }
+    case WM_SIZE: {
+        onSize((short)LOWORD(lParam), (short)HIWORD(lParam));
+        return 0;
+    }
+    case WM_PAINT: {
+        onPaint();
+        return 0;
+    }
+    case WM_CLOSE: {
+        DestroyWindow(hwnd);
+        return 0;
+    }
+    case WM_MOUSEMOVE:
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP: {
+        onMouse(message, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+        return 0;
+    }
+    case WM_MOUSEWHEEL: {
+        onMouseWheel((short)HIWORD(wParam));
+        return 0;
+    }
+    case WM_DROPFILES: {
+        onDropFiles(reinterpret_cast<HDROP>(wParam));
+        return 0;
+    }
+    case WM_DEPTH_CHANGED: {
+        redraw();
+        return 0;
+    }
+    default:
+        return DefWindowProcA(hwnd, message, wParam, lParam);
+    }
+}
+
+void ViewerWindow::onCreate()
+{
+    context.create(hwnd, false, 4);
+    context.makeCurrent(nullptr);
+    initGLState();
+    context.releaseCurrent();
+    ShowWindow(hwnd, SW_SHOW);
+    UpdateWindow(hwnd);
+    if (startMesh == StartMesh::FromPath) {
+        openMesh(startMeshPath.c_str());
+    } else if (startMesh == StartMesh::FromDialog) {
+        const std::string path = chooseMeshFile(hwnd);
+        if (!path.empty())
+            openMesh(path.c_str());
+    }
+    DragAcceptFiles(hwnd, TRUE);
+}
+
+void ViewerWindow::onDestroy()
+{
+    context.makeCurrent(nullptr);
+    textures.clear();
+    context.releaseCurrent();
+    context.destroy();
+    delete mesh;
+    mesh = nullptr;
+    // The application is over with its window.
+    PostQuitMessage(0);
+}
+
+void ViewerWindow::onSize(int width, int height)
+{
+    context.makeCurrent(nullptr);
+    camera.setViewport(width, height);
+    context.releaseCurrent();
+    redraw();
+}
+
+void ViewerWindow::onPaint()
+{
+    if (!context.renderingContext) {
+        // Without a rendering context nothing can be drawn; validate the
+        // window so that it is not asked to paint over and over.
+        PAINTSTRUCT paint;
+        BeginPaint(hwnd, &paint);
+        EndPaint(hwnd, &paint);
+        return;
+    }
+    context.beginPaint();
+    if (anaglyphMode)
+        renderAnaglyph();
+    else
+        renderPlain();
+    context.endPaint();
+}
+
+void ViewerWindow::onMouse(UINT message, int x, int y)
+{
+    if (dragMode == None)
+        return;
+    switch (message) {
+    case WM_LBUTTONDOWN:
+        SetCapture(hwnd);
+        camera.beginDrag(x, y, static_cast<DragMode>(dragMode));
+        break;
+    case WM_LBUTTONUP:
+        camera.endDrag();
+        ReleaseCapture();
+        break;
+    default:
+        if (camera.drag(x, y))
+            redraw();
+        break;
+    }
+}
+
+void ViewerWindow::onMouseWheel(int distance)
+{
+    camera.beginDrag(0, 0, Scale);
+    camera.drag(0, -distance);
+    camera.endDrag();
+    redraw();
+}
+
+void ViewerWindow::onDropFiles(HDROP drop)
+{
+    if (DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0) == 1) {
+        char path[MAX_PATH];
+        if (DragQueryFileA(drop, 0, path, MAX_PATH))
+            openMesh(path);
+    }
+    DragFinish(drop);
+}

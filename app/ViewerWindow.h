@@ -1,0 +1,74 @@
+#pragma once
+
+#include "app/GLTexMan.h"
+#include "camera/DragMode.h"
+#include "camera/ViewCamera.h"
+#include "gl/GLContext.h"
+#include "window/NWindow.h"
+
+#include <shellapi.h>
+
+#include <string>
+
+class Mesh;
+
+// The instance handle the program was started with; dialogs and child
+// controls are created with it.
+extern HINSTANCE appInstance;
+
+// Sent by the anaglyph depth dialog to its owner each time a slider movement
+// ends, after it stored the new depth.
+constexpr UINT WM_DEPTH_CHANGED = WM_USER + 252;
+
+// The main window, and the application object that owns everything on show:
+// the rendering context, the mesh, the view and the textures.
+class ViewerWindow : public NWindow {
+public:
+    ViewerWindow();
+    ~ViewerWindow() override;
+
+    LRESULT windowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+    // Creates the native window with the given client size; the first mesh is
+    // opened while it is created.
+    void createMainWindow(int clientWidth, int clientHeight);
+
+    // Repaints the whole client area before returning.
+    void redraw();
+
+    // Replaces the mesh on show with the one read from path, or tells the
+    // user that it cannot be loaded and keeps what is shown.
+    void openMesh(const char* path);
+
+    // One-time state of a new context, and the two kinds of frame. They need
+    // the context current.
+    void initGLState();
+    void setupLight();
+    void renderPlain();
+    void renderAnaglyph();
+    void drawMesh();
+
+    GLContext context;
+    Mesh* mesh = nullptr;
+    ViewCamera camera;
+    int dragMode = Rotate;
+    bool anaglyphMode = false;
+    int anaglyphDepth = 300;
+    GLTexMan textures;
+
+    // What to show at start: the mesh named on the command line, or, without
+    // one, what the user picks in the open-file dialog. Taken from the
+    // process's arguments; tests may set them before creating the window.
+    enum class StartMesh { FromDialog, FromPath, Nothing };
+    StartMesh startMesh = StartMesh::FromDialog;
+    std::string startMeshPath;
+
+private:
+    void onCreate();
+    void onDestroy();
+    void onSize(int width, int height);
+    void onPaint();
+    void onMouse(UINT message, int x, int y);
+    void onMouseWheel(int distance);
+    void onDropFiles(HDROP drop);
+};

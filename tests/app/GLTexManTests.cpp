@@ -1,0 +1,318 @@
+// GLTexMan in a real rendering context, on TGA files written here: one
+// upload per path whatever its letter case, refused sizes that are not read
+// again, the texels OpenGL got (read back), deletion on clear and the
+// warning of a manager destroyed with entries left.
+
+#include "app/GLTexMan.h"
+
+#include "tests/support/GLTestWindow.h"
+#include "tests/support/TestFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <GL/glext.h>
+
+#include <io.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+// The colour of picture pixel (x, y), y = 0 the bottom row, in file order
+// (blue, green, red, alpha), all bytes distinct in a small picture.
+unsigned char texel(int x, int y, int channel)
+{
+    static const int base[4] = {10, 90, 170, 220};
+    return (unsigned char)(base[channel] + 7 * x + 3 * y);
+}
+
+// An uncompressed TGA file of that picture, rows stored bottom-up or
+// top-down.
+std::string tgaFile(int width, int height, int bytesPerPixel, bool topDown = false)
+{
+    std::string bytes(18, '\0');
+    bytes[2] = 2;
+    bytes[12] = (char)(width & 0xFF);
+    bytes[13] = (char)(width >> 8);
+    bytes[14] = (char)(height & 0xFF);
+    bytes[15] = (char)(height >> 8);
+    bytes[16] = (char)(bytesPerPixel * 8);
+    bytes[17] = (char)((bytesPerPixel == 4 ? 8 : 0) | (topDown ? 0x20 : 0));
+    for (int row = 0; row < height; ++row) {
+        const int y = topDown ? height - 1 - row : row;
+        for (int x = 0; x < width; ++x) {
+            for (int c = 0; c < bytesPerPixel; ++c)
+                bytes += (char)texel(x, y, c);
+        }
+    }
+    return bytes;
+}
+
+std::string writeTga(const std::string& name, int width, int height, int bytesPerPixel = 3)
+{
+    const std::string path = scratchPath(name);
+    EXPECT_TRUE(writeFile(path, tgaFile(width, height, bytesPerPixel))) << path;
+    return path;
+}
+
+std::string lowerCase(std::string s)
+{
+    for (char& c : s) {
+        if (c >= 'A' && c <= 'Z')
+            c = (char)(c - 'A' + 'a');
+    }
+    return s;
+}
+
+// What body writes to standard output, read back in text mode.
+std::string captureStdout(const std::function<void()>& body)
+{
+    const std::string path = scratchPath("stdout.txt");
+    std::FILE* sink = std::fopen(path.c_str(), "w");
+    if (!sink)
+        return "(cannot capture)";
+    std::fflush(stdout);
+    const int saved = _dup(_fileno(stdout));
+    _dup2(_fileno(sink), _fileno(stdout));
+    body();
+    std::fflush(stdout);
+    _dup2(saved, _fileno(stdout));
+    _close(saved);
+    std::fclose(sink);
+
+    std::string text;
+    std::FILE* in = std::fopen(path.c_str(), "r");
+    if (in) {
+        int c;
+        while ((c = std::fgetc(in)) != EOF)
+            text += (char)c;
+        std::fclose(in);
+    }
+    return text;
+}
+
+class GLTexManTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(gl.ok()) << gl.error(); }
+    void TearDown() override { textures.clear(); }
+
+    GLTestWindow gl{64, 64};
+    GLTexMan textures;
+};
+
+} // namespace
+
+TEST_F(GLTexManTest, SamePathInAnyCaseIsReadOnce)
+{
+    const std::string path = writeTga("Wood.TGA", 4, 4);
+    TextureEntry* entry = textures.getTexture(path.c_str());
+    ASSERT_NE(entry, nullptr);
+    EXPECT_TRUE(entry->valid);
+    EXPECT_TRUE(glIsTexture(entry->glName));
+    EXPECT_EQ(path, entry->path);
+    const GLuint name = entry->glName;
+
+    // Gone from the disk: only the first request may have read it.
+    ASSERT_EQ(0, std::remove(path.c_str()));
+    EXPECT_EQ(entry, textures.getTexture(lowerCase(path).c_str()));
+    EXPECT_EQ(entry, textures.getTexture(path.c_str()));
+    EXPECT_EQ(name, entry->glName);
+    EXPECT_EQ(1u, textures.entries.size());
+
+    // Nothing but letter case is ignored: other separators are another path.
+    std::string slashes = path;
+    for (char& c : slashes) {
+        if (c == '\\')
+            c = '/';
+    }
+    ASSERT_NE(path, slashes);
+    EXPECT_EQ(nullptr, textures.getTexture(slashes.c_str()));
+    EXPECT_EQ(2u, textures.entries.size());
+}
+
+TEST_F(GLTexManTest, SidesMustBePowersOfTwo)
+{
+    struct Case {
+        int width, height;
+        bool accepted;
+    };
+    const Case cases[] = {
+        {256, 128, true}, {1, 1, true}, {2, 64, true},  {100, 100, false},
+        {3, 4, false},    {4, 3, false}, {256, 96, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.width << " x " << c.height);
+        const std::string path =
+            writeTga("size-" + std::to_string(c.width) + "x" + std::to_string(c.height) + ".tga",
+                     c.width, c.height);
+        TextureEntry* entry = textures.getTexture(path.c_str());
+        EXPECT_EQ(c.accepted, entry != nullptr);
+        ASSERT_FALSE(textures.entries.empty());
+        const TextureEntry& listed = *textures.entries.back();
+        EXPECT_EQ(c.accepted, listed.valid);
+        // The picture was decoded either way.
+        EXPECT_EQ(c.width, listed.image.width);
+        EXPECT_EQ(c.height, listed.image.height);
+        if (entry) {
+            GLint width = 0, height = 0;
+            glBindTexture(GL_TEXTURE_2D, entry->glName);
+            glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
+            glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &height);
+            EXPECT_EQ(c.width, width);
+            EXPECT_EQ(c.height, height);
+        }
+    }
+    EXPECT_EQ(sizeof cases / sizeof cases[0], textures.entries.size());
+}
+
+TEST_F(GLTexManTest, UnusableFileIsNotReadAgainUntilClear)
+{
+    const std::string path = writeTga("odd.tga", 100, 100);
+    const std::string missing = scratchPath("missing.tga");
+    EXPECT_EQ(nullptr, textures.getTexture(path.c_str()));
+    EXPECT_EQ(nullptr, textures.getTexture(missing.c_str()));
+    ASSERT_EQ(2u, textures.entries.size());
+    EXPECT_FALSE(textures.entries[1]->valid);
+    EXPECT_EQ(missing, textures.entries[1]->path);
+
+    // Both files become good ones; the entries stand as they were.
+    ASSERT_TRUE(writeFile(path, tgaFile(64, 64, 3)));
+    ASSERT_TRUE(writeFile(missing, tgaFile(8, 8, 3)));
+    EXPECT_EQ(nullptr, textures.getTexture(path.c_str()));
+    EXPECT_EQ(nullptr, textures.getTexture(missing.c_str()));
+    EXPECT_EQ(2u, textures.entries.size());
+    EXPECT_EQ(100, textures.entries[0]->image.width);
+
+    // After a clear they are read afresh.
+    textures.clear();
+    TextureEntry* entry = textures.getTexture(path.c_str());
+    ASSERT_NE(entry, nullptr);
+    EXPECT_EQ(64, entry->image.width);
+    EXPECT_NE(nullptr, textures.getTexture(missing.c_str()));
+}
+
+TEST_F(GLTexManTest, UploadsTheFilesTexelsBottomRowFirst)
+{
+    struct Case {
+        int width, height, bytesPerPixel;
+        bool topDown;
+    };
+    // Six-byte rows check that rows are taken tightly packed.
+    for (Case c : {Case{2, 4, 3, false}, Case{4, 2, 4, true}, Case{2, 2, 3, true}}) {
+        SCOPED_TRACE(testing::Message() << c.width << " x " << c.height << " x " << c.bytesPerPixel
+                                        << (c.topDown ? " top-down" : " bottom-up"));
+        const std::string path = scratchPath("texels.tga");
+        ASSERT_TRUE(writeFile(path, tgaFile(c.width, c.height, c.bytesPerPixel, c.topDown)));
+        glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+        TextureEntry* entry = textures.getTexture(path.c_str());
+        ASSERT_NE(entry, nullptr);
+
+        std::vector<unsigned char> bgra((std::size_t)c.width * c.height * 4);
+        glBindTexture(GL_TEXTURE_2D, entry->glName);
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glGetTexImage(GL_TEXTURE_2D, 0, GL_BGRA_EXT, GL_UNSIGNED_BYTE, bgra.data());
+        for (int t = 0; t < c.height; ++t) {
+            for (int s = 0; s < c.width; ++s) {
+                const unsigned char* got = &bgra[((std::size_t)t * c.width + s) * 4];
+                for (int ch = 0; ch < 4; ++ch) {
+                    const int want = ch < c.bytesPerPixel ? texel(s, t, ch) : 255;
+                    EXPECT_EQ(want, got[ch]) << "texel " << s << ", " << t << " channel " << ch;
+                }
+            }
+        }
+        textures.clear();
+    }
+}
+
+TEST_F(GLTexManTest, FiltersSampleLevelZeroOnly)
+{
+    struct Case {
+        bool mipmaps;
+        GLint magnification;
+    };
+    for (Case c : {Case{true, GL_LINEAR}, Case{false, GL_NEAREST}}) {
+        SCOPED_TRACE(c.mipmaps ? "mipmaps" : "no mipmaps");
+        TextureEntry entry;
+        ASSERT_TRUE(entry.loadFromFile(writeTga("filters.tga", 8, 4).c_str(), c.mipmaps));
+        EXPECT_EQ((GLenum)GL_TEXTURE_2D, entry.glTarget);
+        glBindTexture(GL_TEXTURE_2D, entry.glName);
+        GLint min = 0, mag = 0, wrap = 0, generate = -1;
+        glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &min);
+        glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, &mag);
+        glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, &wrap);
+        glGetTexParameteriv(GL_TEXTURE_2D, GL_GENERATE_MIPMAP, &generate);
+        EXPECT_EQ(GL_NEAREST, min);
+        EXPECT_EQ(c.magnification, mag);
+        EXPECT_EQ(GL_REPEAT, wrap);
+        EXPECT_EQ(c.mipmaps ? GL_TRUE : GL_FALSE, generate);
+    }
+}
+
+TEST_F(GLTexManTest, ClearDeletesEveryTexture)
+{
+    std::vector<GLuint> names;
+    for (const char* name : {"a.tga", "b.tga", "c.tga"}) {
+        TextureEntry* entry = textures.getTexture(writeTga(name, 4, 4).c_str());
+        ASSERT_NE(entry, nullptr);
+        names.push_back(entry->glName);
+    }
+    textures.getTexture(scratchPath("none.tga").c_str());
+    ASSERT_EQ(4u, textures.entries.size());
+
+    textures.clear();
+
+    EXPECT_TRUE(textures.entries.empty());
+    for (GLuint name : names)
+        EXPECT_FALSE(glIsTexture(name)) << "texture " << name << " leaked";
+}
+
+TEST_F(GLTexManTest, ReloadingAnEntryDeletesItsTexture)
+{
+    TextureEntry entry;
+    ASSERT_TRUE(entry.loadFromFile(writeTga("first.tga", 4, 4).c_str(), true));
+    const GLuint first = entry.glName;
+    ASSERT_TRUE(glIsTexture(first));
+
+    EXPECT_FALSE(entry.loadFromFile(scratchPath("gone.tga").c_str(), true));
+    EXPECT_FALSE(entry.valid);
+    EXPECT_FALSE(glIsTexture(first));
+}
+
+TEST_F(GLTexManTest, WarnsWhenDestroyedWithEntriesLeft)
+{
+    GLuint name = 0;
+    const std::string path = writeTga("left.tga", 4, 4);
+    const std::string out = captureStdout([&] {
+        GLTexMan leftOver;
+        TextureEntry* entry = leftOver.getTexture(path.c_str());
+        ASSERT_NE(entry, nullptr);
+        name = entry->glName;
+        leftOver.getTexture(scratchPath("no-such.tga").c_str());
+    });
+    EXPECT_EQ("warning : GLTexMan not cleaned.\n", out);
+    // The destructor cannot know which context is current, so it deletes
+    // no texture; they go with their context.
+    EXPECT_TRUE(glIsTexture(name));
+    glDeleteTextures(1, &name);
+
+    // Even a manager of unusable files only warns.
+    EXPECT_EQ("warning : GLTexMan not cleaned.\n", captureStdout([&] {
+                  GLTexMan unusable;
+                  unusable.getTexture(scratchPath("no-such.tga").c_str());
+              }));
+}
+
+TEST_F(GLTexManTest, SilentWhenEmptyOrCleared)
+{
+    const std::string path = writeTga("quiet.tga", 4, 4);
+    EXPECT_EQ("", captureStdout([] { GLTexMan empty; }));
+    EXPECT_EQ("", captureStdout([&] {
+                  GLTexMan cleared;
+                  cleared.getTexture(path.c_str());
+                  cleared.clear();
+              }));
+}

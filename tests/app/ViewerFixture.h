@@ -1,0 +1,184 @@
+#pragma once
+
+// A real viewer window in the test process, and what it shows, read back
+// from its rendering context.
+
+#include "app/ViewerWindow.h"
+#include "tests/support/TestFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdio>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+struct Rgb {
+    int r, g, b;
+};
+
+// The picture on show: rows from the top, three bytes a pixel.
+class Frame {
+public:
+    int width = 0;
+    int height = 0;
+    std::vector<unsigned char> rgb;
+
+    Rgb at(int x, int y) const
+    {
+        // Read back bottom-up; y counts from the top here.
+        const std::size_t i = (static_cast<std::size_t>(height - 1 - y) * width + x) * 3;
+        return Rgb{rgb[i], rgb[i + 1], rgb[i + 2]};
+    }
+};
+
+// What the window shows, read from the screen through GDI.
+// NOTE: Wine with llvmpipe: glReadPixels from GL_FRONT returns what was drawn
+// into the front buffer, not what the last swap put on screen.
+inline Frame readFrame(ViewerWindow& viewer)
+{
+    Frame frame;
+    RECT client;
+    GetClientRect(viewer.hwnd, &client);
+    frame.width = client.right;
+    frame.height = client.bottom;
+    if (frame.width <= 0 || frame.height <= 0)
+        return frame;
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = frame.width;
+    info.bmiHeader.biHeight = frame.height; // bottom-up
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HDC windowDC = GetDC(viewer.hwnd);
+    HDC memoryDC = CreateCompatibleDC(windowDC);
+    HBITMAP bitmap = CreateDIBSection(windowDC, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ previous = SelectObject(memoryDC, bitmap);
+    BitBlt(memoryDC, 0, 0, frame.width, frame.height, windowDC, 0, 0, SRCCOPY);
+    GdiFlush();
+    frame.rgb.resize(static_cast<std::size_t>(frame.width) * frame.height * 3);
+    const unsigned char* bgra = static_cast<const unsigned char*>(bits);
+    for (std::size_t i = 0; i < static_cast<std::size_t>(frame.width) * frame.height; ++i) {
+        frame.rgb[i * 3] = bgra[i * 4 + 2];
+        frame.rgb[i * 3 + 1] = bgra[i * 4 + 1];
+        frame.rgb[i * 3 + 2] = bgra[i * 4];
+    }
+    SelectObject(memoryDC, previous);
+    DeleteObject(bitmap);
+    DeleteDC(memoryDC);
+    ReleaseDC(viewer.hwnd, windowDC);
+    return frame;
+}
+
+inline bool within(int a, int b, int tolerance = 2)
+{
+    return a - b <= tolerance && b - a <= tolerance;
+}
+
+inline bool isBackground(const Rgb& c)
+{
+    // Clear colour 0.3 grey.
+    return within(c.r, 77) && within(c.g, 77) && within(c.b, 77);
+}
+
+// Clicks OK on every "Corvasi" message box that comes up while it lives and
+// remembers the last text shown.
+class MessageBoxWatcher {
+public:
+    MessageBoxWatcher()
+        : thread([this] { run(); })
+    {
+    }
+    ~MessageBoxWatcher()
+    {
+        stop = true;
+        thread.join();
+    }
+
+    int count() const { return shown; }
+    std::string lastText()
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        return text;
+    }
+
+private:
+    void run()
+    {
+        while (!stop) {
+            HWND box = FindWindowA("#32770", "Corvasi");
+            if (!box || !IsWindowVisible(box)) {
+                Sleep(10);
+                continue;
+            }
+            // The message is the box's text control; wait until it is filled.
+            char buffer[1200] = "";
+            for (int i = 0; i < 200 && !buffer[0] && IsWindow(box); ++i) {
+                GetDlgItemTextA(box, 0xFFFF, buffer, sizeof buffer);
+                if (!buffer[0])
+                    Sleep(10);
+            }
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                text = buffer;
+            }
+            ++shown;
+            PostMessageA(box, WM_COMMAND, IDOK, 0);
+            for (int i = 0; i < 500 && IsWindow(box); ++i)
+                Sleep(10);
+        }
+    }
+
+    std::atomic<bool> stop{false};
+    std::atomic<int> shown{0};
+    std::mutex mutex;
+    std::string text;
+    std::thread thread;
+};
+
+// A viewer window with a client area of the given size, showing nothing or
+// the given mesh.
+class ViewerTest : public ::testing::Test {
+protected:
+    void createViewer(const std::string& meshPath = std::string(), int width = 512, int height = 512)
+    {
+        viewer.startMesh = meshPath.empty() ? ViewerWindow::StartMesh::Nothing : ViewerWindow::StartMesh::FromPath;
+        viewer.startMeshPath = meshPath;
+        viewer.createMainWindow(width, height);
+        ASSERT_TRUE(viewer.hwnd);
+        ASSERT_TRUE(viewer.context.renderingContext) << "no rendering context";
+    }
+
+    void TearDown() override
+    {
+        if (viewer.hwnd)
+            DestroyWindow(viewer.hwnd);
+        // Take the quit message the window posted, so it does not end the
+        // next test's loop.
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        }
+    }
+
+    Frame show()
+    {
+        viewer.redraw();
+        return readFrame(viewer);
+    }
+
+    ViewerWindow viewer;
+};
+
+// Writes an OBJ (and its MTL when given) to the scratch folder.
+inline std::string writeMesh(const std::string& name, const std::string& obj, const std::string& mtl = std::string())
+{
+    const std::string path = scratchPath(name + ".obj");
+    writeFile(path, obj);
+    if (!mtl.empty())
+        writeFile(scratchPath(name + ".mtl"), mtl);
+    return path;
+}

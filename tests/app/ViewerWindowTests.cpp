@@ -1,0 +1,336 @@
+// What the viewer shows and how it answers the mouse, read back from a real
+// window.
+
+#include "tests/app/ViewerFixture.h"
+
+#include "mesh/Mesh.h"
+#include "mesh/ObjReader.h"
+
+#include <shlobj.h>
+
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+
+namespace {
+
+// A square of side 100 (1 after the load scale) in the plane z = z0, facing
+// the viewer, with one material.
+std::string square(double z0 = 0.0)
+{
+    const std::string z = std::to_string(z0 * 100);
+    return "v -50 -50 " + z + "\nv 50 -50 " + z + "\nv 50 50 " + z + "\nv -50 50 " + z + "\nusemtl grey\nf 1 2 3 4\n";
+}
+
+std::string squareMtl(const char* material = "Kd 0.5 0.5 0.5")
+{
+    return std::string("newmtl grey\n") + material + "\n";
+}
+
+// One channel of a lit vertex with OpenGL's default material ambient (0.2),
+// global ambient (0.2) and the viewer's light (ambient 0.2, diffuse 1), no
+// specular colour: emission + ambient + diffuse.
+int litChannel(double kd, double ka, double nDotL)
+{
+    const double value = ka * kd + 0.2 * 0.2 + 0.2 * 0.2 + kd * nDotL;
+    return static_cast<int>(std::lround(std::min(1.0, value) * 255.0));
+}
+
+// Pixels across the middle row that are not background.
+int coveredColumns(const Frame& frame, int y)
+{
+    int count = 0;
+    for (int x = 0; x < frame.width; ++x)
+        if (!isBackground(frame.at(x, y)))
+            ++count;
+    return count;
+}
+
+int coveredRows(const Frame& frame, int x)
+{
+    int count = 0;
+    for (int y = 0; y < frame.height; ++y)
+        if (!isBackground(frame.at(x, y)))
+            ++count;
+    return count;
+}
+
+} // namespace
+
+TEST_F(ViewerTest, WithoutAMeshBothFramesAreUniformGrey)
+{
+    createViewer();
+    for (bool anaglyph : {false, true}) {
+        viewer.anaglyphMode = anaglyph;
+        const Frame frame = show();
+        int off = 0;
+        for (int y = 0; y < frame.height; y += 7)
+            for (int x = 0; x < frame.width; x += 7)
+                if (!isBackground(frame.at(x, y)))
+                    ++off;
+        EXPECT_EQ(0, off) << (anaglyph ? "anaglyph" : "plain");
+    }
+}
+
+TEST_F(ViewerTest, PlainFrameShowsTheSquareWhereTheCameraPutsItLitAsTheLightSays)
+{
+    createViewer(writeMesh("plain-square", square(), squareMtl()));
+    const Frame frame = show();
+
+    // The eye is 4 away; the view's half height there is 4 tan(34.71 / 2).
+    const double halfHeight = 4.0 * std::tan(34.71 / 2 * 3.141592653589793 / 180);
+    const double expectedWidth = 512 * (1.0 / (2 * halfHeight));
+    EXPECT_NEAR(expectedWidth, coveredColumns(frame, 256), 2.0);
+    EXPECT_NEAR(expectedWidth, coveredRows(frame, 256), 2.0);
+    EXPECT_TRUE(isBackground(frame.at(256 - static_cast<int>(expectedWidth / 2) - 4, 256)));
+    EXPECT_FALSE(isBackground(frame.at(256 - static_cast<int>(expectedWidth / 2) + 4, 256)));
+
+    // Every corner sees the light at (0, 0, 2) in eye space almost head on;
+    // the ambient colour of the file acts as emission (0.1 x 0.5).
+    const double nDotL = 6.0 / std::sqrt(0.25 + 0.25 + 36.0);
+    const int expected = litChannel(0.5, 0.1, nDotL);
+    const Rgb centre = frame.at(256, 256);
+    EXPECT_TRUE(within(expected, centre.r) && within(expected, centre.g) && within(expected, centre.b))
+        << centre.r << " " << centre.g << " " << centre.b << " expected " << expected;
+}
+
+TEST_F(ViewerTest, AnaglyphDrawsTheLeftEyeInRedAndTheRightEyeInCyan)
+{
+    // In front of the point the eyes converge on, the left (red) picture lies
+    // to the right of the right (cyan) one.
+    createViewer(writeMesh("near-square", square(1.0), squareMtl("Kd 1 1 1")));
+    viewer.anaglyphMode = true;
+    const Frame frame = show();
+
+    int redOnly = 0, cyanOnly = 0, redOnlyLeftHalf = 0, cyanOnlyRightHalf = 0, tinted = 0;
+    for (int x = 0; x < frame.width; ++x) {
+        const Rgb c = frame.at(x, 256);
+        const bool red = !within(c.r, 77, 20);
+        const bool cyan = !within(c.g, 77, 20) && !within(c.b, 77, 20);
+        if (red && !cyan) {
+            ++redOnly;
+            redOnlyLeftHalf += x < 256;
+        }
+        if (cyan && !red) {
+            ++cyanOnly;
+            cyanOnlyRightHalf += x >= 256;
+        }
+        if (!within(c.g, c.b, 2))
+            ++tinted; // green and blue always come from the same eye
+    }
+    EXPECT_GE(redOnly, 5);
+    EXPECT_GE(cyanOnly, 5);
+    EXPECT_EQ(0, redOnlyLeftHalf);
+    EXPECT_EQ(0, cyanOnlyRightHalf);
+    EXPECT_EQ(0, tinted);
+    EXPECT_TRUE(isBackground(frame.at(5, 5))) << "the background is grey in all three channels";
+
+    // Depth 0: both eyes in one place, the two pictures on top of each other.
+    viewer.anaglyphDepth = 0;
+    const Frame together = show();
+    int apart = 0;
+    for (int x = 0; x < together.width; ++x) {
+        const Rgb c = together.at(x, 256);
+        if (!within(c.r, c.g, 3) || !within(c.g, c.b, 3))
+            ++apart;
+    }
+    EXPECT_EQ(0, apart);
+
+    // Back to the plain frame: full colour again.
+    viewer.anaglyphDepth = 300;
+    viewer.anaglyphMode = false;
+    const Rgb plain = show().at(256, 256);
+    EXPECT_TRUE(plain.r > 200 && within(plain.r, plain.g) && within(plain.g, plain.b));
+}
+
+TEST_F(ViewerTest, TexturedSquareShowsItsTexelsUpright)
+{
+    // A 2 x 2 picture stored top-down: red, green over blue, white. The
+    // square's top corners have v = 0, which the viewer sends as t = 1, the
+    // top of the picture.
+    const unsigned char tga[] = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 2, 0, 24, 0x20,
+                                 0, 0, 255, 0, 255, 0,       // top row: red, green (BGR)
+                                 255, 0, 0, 255, 255, 255};  // bottom row: blue, white
+    writeFile(scratchPath("quadrants.tga"), std::string(reinterpret_cast<const char*>(tga), sizeof tga));
+    const std::string obj =
+        "v -50 -50 0\nv 50 -50 0\nv 50 50 0\nv -50 50 0\n"
+        "vt 0 1\nvt 1 1\nvt 1 0\nvt 0 0\n"
+        "usemtl picture\nf 1/1 2/2 3/3 4/4\n";
+    createViewer(writeMesh("textured", obj, "newmtl picture\nKd 1 1 1\nmap_Kd quadrants.tga\n"));
+    const Frame frame = show();
+    const int quarter = 51; // a quarter of the square's ~204 pixels
+    const Rgb topLeft = frame.at(256 - quarter, 256 - quarter);
+    const Rgb topRight = frame.at(256 + quarter, 256 - quarter);
+    const Rgb bottomLeft = frame.at(256 - quarter, 256 + quarter);
+    const Rgb bottomRight = frame.at(256 + quarter, 256 + quarter);
+    EXPECT_TRUE(topLeft.r > 200 && topLeft.g < 40 && topLeft.b < 40) << "red at the top left";
+    EXPECT_TRUE(topRight.g > 200 && topRight.r < 40 && topRight.b < 40) << "green at the top right";
+    EXPECT_TRUE(bottomLeft.b > 200 && bottomLeft.r < 40 && bottomLeft.g < 40) << "blue at the bottom left";
+    EXPECT_TRUE(bottomRight.r > 200 && bottomRight.g > 200 && bottomRight.b > 200) << "white at the bottom right";
+    ASSERT_EQ(1u, viewer.textures.entries.size());
+}
+
+TEST_F(ViewerTest, MaterialsNamingOneFileInOtherCaseShareOneTexture)
+{
+    const unsigned char tga[] = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 1, 0, 24, 0, 0, 255, 0};
+    writeFile(scratchPath("shared.tga"), std::string(reinterpret_cast<const char*>(tga), sizeof tga));
+    const std::string obj = "v -50 -50 0\nv 50 -50 0\nv 50 50 0\nv -50 50 0\n"
+                            "usemtl a\nf 1 2 3\nusemtl b\nf 1 3 4\n";
+    createViewer(writeMesh("shared-texture", obj, "newmtl a\nmap_Kd shared.tga\nnewmtl b\nmap_Kd SHARED.TGA\n"));
+    show();
+    show();
+    ASSERT_EQ(1u, viewer.textures.entries.size());
+    EXPECT_TRUE(viewer.textures.entries[0]->valid);
+}
+
+TEST_F(ViewerTest, LeftDragRotatesOneDegreePerPixelAndRepaints)
+{
+    createViewer(writeMesh("drag-square", square(), squareMtl()));
+    const Frame before = show();
+    SendMessageA(viewer.hwnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(100, 100));
+    SendMessageA(viewer.hwnd, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(160, 100));
+    EXPECT_EQ(60.0, viewer.camera.angles.x);
+    const Frame turned = readFrame(viewer);
+    SendMessageA(viewer.hwnd, WM_LBUTTONUP, 0, MAKELPARAM(160, 100));
+    EXPECT_EQ(None, viewer.camera.mode);
+    // Turned by 60 degrees about the vertical axis the square is about half
+    // as wide on screen, as tall as before.
+    const int width = coveredColumns(before, 256);
+    EXPECT_NEAR(width * 0.5, coveredColumns(turned, 256), width * 0.08);
+    EXPECT_NEAR(coveredRows(before, 256), coveredRows(turned, 256), 12);
+}
+
+TEST_F(ViewerTest, WheelScalesOncePerMessage)
+{
+    createViewer();
+    SendMessageA(viewer.hwnd, WM_MOUSEWHEEL, MAKEWPARAM(0, 360), 0);
+    EXPECT_DOUBLE_EQ(0.9, viewer.camera.scale);
+    SendMessageA(viewer.hwnd, WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-120)), 0);
+    EXPECT_DOUBLE_EQ(0.9 * 1.1, viewer.camera.scale);
+}
+
+TEST_F(ViewerTest, DragModeNoneIgnoresTheLeftButtonButNotTheWheel)
+{
+    createViewer();
+    viewer.dragMode = None;
+    SendMessageA(viewer.hwnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10));
+    SendMessageA(viewer.hwnd, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(90, 50));
+    EXPECT_EQ(None, viewer.camera.mode);
+    EXPECT_EQ(0.0, viewer.camera.angles.x);
+    EXPECT_NE(viewer.hwnd, GetCapture());
+    SendMessageA(viewer.hwnd, WM_LBUTTONUP, 0, MAKELPARAM(90, 50));
+    SendMessageA(viewer.hwnd, WM_MOUSEWHEEL, MAKEWPARAM(0, 120), 0);
+    EXPECT_DOUBLE_EQ(0.9, viewer.camera.scale);
+}
+
+TEST_F(ViewerTest, ResizingRepaintsWithTheNewAspectRatio)
+{
+    createViewer(writeMesh("resize-square", square(), squareMtl()));
+    RECT rect = {0, 0, 600, 300};
+    AdjustWindowRect(&rect, WS_OVERLAPPEDWINDOW, FALSE);
+    SetWindowPos(viewer.hwnd, nullptr, 0, 0, rect.right - rect.left, rect.bottom - rect.top,
+                 SWP_NOMOVE | SWP_NOZORDER);
+    EXPECT_EQ(600.0, viewer.camera.viewportWidth);
+    EXPECT_EQ(300.0, viewer.camera.viewportHeight);
+    const Frame frame = readFrame(viewer);
+    ASSERT_EQ(600, frame.width);
+    // Still a square on screen: as wide as tall.
+    EXPECT_NEAR(coveredRows(frame, 300), coveredColumns(frame, 150), 2);
+
+    // A client area of no height (minimised) must not break the next frames.
+    SetWindowPos(viewer.hwnd, nullptr, 0, 0, rect.right - rect.left, rect.bottom - rect.top - 300,
+                 SWP_NOMOVE | SWP_NOZORDER);
+    SetWindowPos(viewer.hwnd, nullptr, 0, 0, rect.right - rect.left, rect.bottom - rect.top,
+                 SWP_NOMOVE | SWP_NOZORDER);
+    EXPECT_NEAR(coveredRows(readFrame(viewer), 300), 120, 3);
+}
+
+namespace {
+
+HDROP makeDrop(const std::vector<std::string>& paths)
+{
+    std::string list;
+    for (const std::string& path : paths)
+        list += path + '\0';
+    list += '\0';
+    HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + list.size());
+    auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
+    drop->pFiles = sizeof(DROPFILES);
+    drop->fWide = FALSE;
+    std::memcpy(reinterpret_cast<char*>(drop) + sizeof(DROPFILES), list.data(), list.size());
+    GlobalUnlock(memory);
+    return static_cast<HDROP>(memory);
+}
+
+} // namespace
+
+TEST_F(ViewerTest, DroppingOneFileOpensItAndResetsTheView)
+{
+    createViewer(writeMesh("before-drop", square(), squareMtl()));
+    const Mesh* first = viewer.mesh;
+    viewer.camera.angles.x = 45;
+    viewer.camera.scale = 2;
+    viewer.anaglyphMode = true;
+    const std::string other = writeMesh("dropped", square(0.5), squareMtl());
+    SendMessageA(viewer.hwnd, WM_DROPFILES, reinterpret_cast<WPARAM>(makeDrop({other})), 0);
+    ASSERT_TRUE(viewer.mesh);
+    EXPECT_NE(first, viewer.mesh);
+    EXPECT_EQ(0.5, viewer.mesh->positions[0].z);
+    EXPECT_EQ(0.0, viewer.camera.angles.x);
+    EXPECT_EQ(1.0, viewer.camera.scale);
+    EXPECT_TRUE(viewer.anaglyphMode) << "opening keeps the mode";
+
+    const Mesh* current = viewer.mesh;
+    SendMessageA(viewer.hwnd, WM_DROPFILES, reinterpret_cast<WPARAM>(makeDrop({other, other})), 0);
+    EXPECT_EQ(current, viewer.mesh) << "two files open nothing";
+}
+
+TEST_F(ViewerTest, AFileThatCannotBeLoadedKeepsTheOldMeshAndSaysSo)
+{
+    createViewer(writeMesh("kept", square(), squareMtl()));
+    const Mesh* kept = viewer.mesh;
+    const Frame before = show();
+    const std::string broken = writeMesh("broken", "v 1 2 3\nf -1 -2 -3\n");
+    MessageBoxWatcher watcher;
+    viewer.openMesh(broken.c_str());
+    EXPECT_EQ(kept, viewer.mesh);
+    EXPECT_EQ(1, watcher.count());
+    EXPECT_EQ("Cannot load mesh : " + broken, watcher.lastText());
+    EXPECT_EQ(before.rgb, show().rgb) << "the picture stays";
+}
+
+TEST_F(ViewerTest, EveryRealObjThatLoadsOpensAndDraws)
+{
+    createViewer();
+    namespace fs = std::filesystem;
+    int drawn = 0;
+    std::error_code error;
+    for (fs::recursive_directory_iterator it(sharedDataPath("obj"), error), end; !error && it != end;
+         it.increment(error)) {
+        const std::string path = it->path().string();
+        if (!it->is_regular_file() || path.size() < 4 || _stricmp(path.c_str() + path.size() - 4, ".obj") != 0)
+            continue;
+        std::unique_ptr<Mesh> probe(loadObjMesh(path.c_str(), 0.01, true));
+        if (!probe)
+            continue;
+        viewer.openMesh(path.c_str());
+        ASSERT_TRUE(viewer.mesh) << path;
+        viewer.anaglyphMode = drawn % 2 == 1;
+        show();
+        ++drawn;
+    }
+    EXPECT_GT(drawn, 50);
+}
+
+TEST_F(ViewerTest, TheWindowShowsTheProgramsIcon)
+{
+    // This test program carries the viewer's resources too.
+    // NOTE: Wine answers WM_GETICON from another process with no icon, so
+    // this is checked here rather than on the running program.
+    createViewer();
+    const HICON own = LoadIconA(GetModuleHandleA(nullptr), "IDR_MAINFRAME");
+    ASSERT_TRUE(own);
+    EXPECT_EQ(own, reinterpret_cast<HICON>(SendMessageA(viewer.hwnd, WM_GETICON, ICON_BIG, 0)));
+    EXPECT_EQ(own, reinterpret_cast<HICON>(SendMessageA(viewer.hwnd, WM_GETICON, ICON_SMALL, 0)));
+}

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <windows.h>
+
+// A shown top-level popup window with no pixel format yet, for GLContext to take
+// over. Its class has no CS_OWNDC, like the viewer's, so every GetDC hands
+// out a DC of the shared cache and one that is never given back shows: a
+// second ReleaseDC of a returned DC fails.
+class PlainWindow {
+public:
+    // Client area of width by height pixels at the top left of the screen.
+    PlainWindow(int width, int height);
+    ~PlainWindow();
+
+    PlainWindow(const PlainWindow&) = delete;
+    PlainWindow& operator=(const PlainWindow&) = delete;
+
+    HWND hwnd = nullptr;
+};
+
+// Counts windows of the multisample probe's class created on this thread
+// while it lives, through a CBT hook.
+class ProbeWindowCounter {
+public:
+    ProbeWindowCounter();
+    ~ProbeWindowCounter();
+
+    ProbeWindowCounter(const ProbeWindowCounter&) = delete;
+    ProbeWindowCounter& operator=(const ProbeWindowCounter&) = delete;
+
+    bool hooked() const { return hook != nullptr; }
+    int created() const;
+
+private:
+    HHOOK hook = nullptr;
+};
