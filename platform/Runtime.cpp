@@ -7,6 +7,8 @@
 #include <vector>
 
 #ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
 #include <stdlib.h>
 #else
 #include <strings.h>
@@ -48,6 +50,16 @@ int compareNoCase(const char* a, const char* b)
 double stringToDouble(const char* text, char** end)
 {
     return std::strtod(text, end);
+}
+
+int setStreamMode(std::FILE* stream, int mode)
+{
+    static_assert(kTextMode == _O_TEXT && kBinaryMode == _O_BINARY, "runtime modes");
+    // _setmode on a bad descriptor would call the invalid-parameter handler.
+    const int fd = stream ? _fileno(stream) : -1;
+    if (fd < 0)
+        return -1;
+    return _setmode(fd, mode);
 }
 
 #else
@@ -212,6 +224,11 @@ double stringToDouble(const char* text, char** end)
     while (*p == ' ' || (*p >= '\t' && *p <= '\r'))
         ++p;
     return p[0] == '-' && p[1] != '\0' ? -0.0 : 0.0;
+}
+
+int setStreamMode(std::FILE* stream, int /*mode*/)
+{
+    return stream ? kBinaryMode : -1;
 }
 
 #endif

@@ -39,4 +39,14 @@ double stringToDouble(const char* text, char** end = nullptr);
 // Case-insensitive comparison of two strings, like _stricmp.
 int compareNoCase(const char* a, const char* b);
 
+// The runtime's per-file translation modes, _O_TEXT and _O_BINARY.
+constexpr int kTextMode = 0x4000;
+constexpr int kBinaryMode = 0x8000;
+
+// Sets the translation mode of the file under stream, like _setmode, and
+// returns the previous mode, or -1 when the runtime rejects the file. Other
+// builds keep no per-file mode (openText translates by itself), so they
+// report binary and setting a mode changes nothing.
+int setStreamMode(std::FILE* stream, int mode);
+
 } // namespace rt

@@ -1,0 +1,161 @@
+#include "image/DibSource.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstdint>
+#include <cstring>
+#include <new>
+
+namespace {
+
+constexpr std::uint32_t kUncompressed = 0; // BI_RGB
+
+std::uint32_t readU32(const unsigned char* p)
+{
+    return (std::uint32_t)p[0] | ((std::uint32_t)p[1] << 8) | ((std::uint32_t)p[2] << 16)
+           | ((std::uint32_t)p[3] << 24);
+}
+
+std::int32_t readS32(const unsigned char* p)
+{
+    const std::uint32_t u = readU32(p);
+    return u <= (std::uint32_t)INT32_MAX ? (std::int32_t)u : -(std::int32_t)(~u) - 1;
+}
+
+unsigned readU16(const unsigned char* p)
+{
+    return (unsigned)p[0] | ((unsigned)p[1] << 8);
+}
+
+// Bytes per stored row, padded to 4; 64-bit so that no width can wrap it.
+std::uint64_t storedRowSize(int bitCount, int width)
+{
+    return ((std::uint64_t)width * (std::uint64_t)bitCount + 31) / 32 * 4;
+}
+
+} // namespace
+
+int dibStride(int width)
+{
+    if (width <= 0 || width > (INT_MAX - 3) / 3)
+        return -1;
+    return (width * 3 + 3) & ~3;
+}
+
+void expandIndexed(int bitCount, const unsigned char* palette, int colourCount,
+                   const unsigned char* source, bool topDown, unsigned char* bits, int width,
+                   int height, int stride)
+{
+    if ((bitCount != 1 && bitCount != 4 && bitCount != 8) || width <= 0 || height <= 0)
+        return;
+
+    // Every index a row can hold gets an entry, so no index is looked up
+    // past the palette; the ones it lacks stay black.
+    unsigned char table[256][3] = {};
+    const int entries = std::min(std::max(colourCount, 0), 1 << bitCount);
+    for (int i = 0; i < entries; ++i)
+        std::memcpy(table[i], palette + 4 * i, 3);
+
+    const std::size_t rowSize = (std::size_t)storedRowSize(bitCount, width);
+    for (int y = 0; y < height; ++y) {
+        const unsigned char* row = source + (std::size_t)(topDown ? height - 1 - y : y) * rowSize;
+        unsigned char* out = bits + (std::size_t)y * (std::size_t)stride;
+        for (int x = 0; x < width; ++x) {
+            unsigned index;
+            if (bitCount == 8)
+                index = row[x];
+            else if (bitCount == 4)
+                index = (x & 1) ? row[x / 2] & 0x0F : row[x / 2] >> 4;
+            else
+                index = (row[x / 8] >> (7 - (x & 7))) & 1;
+            std::memcpy(out + 3 * x, table[index], 3);
+        }
+    }
+}
+
+std::size_t DibSource::readHeader(const unsigned char* block, std::size_t length)
+{
+    if (!block || length < kInfoHeaderSize)
+        return 0;
+    const std::uint32_t headerSize = readU32(block);
+    const std::int32_t fileWidth = readS32(block + 4);
+    const std::int32_t fileHeight = readS32(block + 8);
+    const unsigned fileBitCount = readU16(block + 14);
+    const std::uint32_t compression = readU32(block + 16);
+    const std::uint32_t colorsUsed = readU32(block + 32);
+
+    // Shorter headers (OS/2's) lay their fields out differently.
+    if (headerSize < kInfoHeaderSize || headerSize > length)
+        return 0;
+    if (compression != kUncompressed)
+        return 0;
+    if (fileBitCount != 1 && fileBitCount != 4 && fileBitCount != 8 && fileBitCount != 24)
+        return 0;
+    if (fileWidth <= 0 || fileHeight == 0 || fileHeight == INT32_MIN)
+        return 0;
+    const int rowCount = fileHeight < 0 ? -fileHeight : fileHeight;
+    // The expanded picture is the largest block; the stored rows are no longer.
+    const int stride = dibStride(fileWidth);
+    if (stride < 0 || rowCount > INT_MAX / stride)
+        return 0;
+
+    std::size_t count = 0;
+    if (fileBitCount <= 8)
+        count = colorsUsed != 0 ? colorsUsed : (std::size_t)1 << fileBitCount;
+    if (count > (length - headerSize) / 4 || count > (std::size_t)INT_MAX / 4)
+        return 0;
+
+    try {
+        palette.assign(block + headerSize, block + headerSize + count * 4);
+    } catch (const std::bad_alloc&) {
+        return 0;
+    }
+    width = fileWidth;
+    height = rowCount;
+    bitCount = (int)fileBitCount;
+    topDown = fileHeight < 0;
+    colourCount = (int)count;
+    rowSize = (int)storedRowSize(bitCount, width);
+    rows.clear();
+    return headerSize + count * 4;
+}
+
+bool DibSource::readPacked(const unsigned char* block, std::size_t length)
+{
+    std::size_t offset = readHeader(block, length);
+    if (offset == 0)
+        return false;
+    if (bitCount == 24) {
+        // A 24-bit DIB may still carry a colour table for palette devices;
+        // its rows come after it.
+        const std::uint32_t tableEntries = readU32(block + 32);
+        if (tableEntries > (length - offset) / 4)
+            return false;
+        offset += (std::size_t)tableEntries * 4;
+    }
+    const std::size_t size = (std::size_t)rowSize * (std::size_t)height;
+    if (size > length - offset)
+        return false;
+    try {
+        rows.assign(block + offset, block + offset + size);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}
+
+void DibSource::expandInto(unsigned char* bits, int stride) const
+{
+    if (rows.size() < (std::size_t)rowSize * (std::size_t)height)
+        return;
+    if (bitCount != 24) {
+        expandIndexed(bitCount, palette.data(), colourCount, rows.data(), topDown, bits, width,
+                      height, stride);
+        return;
+    }
+    for (int y = 0; y < height; ++y) {
+        const std::size_t from = (std::size_t)(topDown ? height - 1 - y : y) * (std::size_t)rowSize;
+        std::memcpy(bits + (std::size_t)y * (std::size_t)stride, rows.data() + from,
+                    (std::size_t)width * 3);
+    }
+}
