@@ -8,12 +8,14 @@ packages=(
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
   binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 mingw-w64-tools
   googletest
+  libtinyobjloader-dev
   wine wine32 wine64 libwine libwine:i386
   xvfb xauth xdotool x11-utils
   libgl1-mesa-dri libgl1-mesa-dri:i386 libglx-mesa0 libglx-mesa0:i386
   libgl1 libgl1:i386 libglx0 libglx0:i386
   libglu1-mesa libglu1-mesa:i386 mesa-utils
   imagemagick
+  clang libclang-rt-14-dev llvm
 )
 
 missing=()

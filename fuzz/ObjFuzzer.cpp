@@ -1,0 +1,114 @@
+// fuzz_obj: the OBJ reader and its MTL library.
+//
+// Input: one flags byte, the OBJ file's bytes, and optionally the separator
+// "\0mtl\0" followed by the library's bytes (no separator: no library).
+// Flags bit 0 asks for triangulation. Bit 1 reads the way the program does:
+// the bytes go to files on tmpfs and loadObjMesh opens them in text mode
+// (rt::openText has no in-memory form, and a tmpfs write costs less than the
+// reader's own buffers). Without it, readObjMesh reads the raw bytes from
+// fmemopen streams, carriage returns and Ctrl-Z bytes included, which text
+// mode would have removed.
+//
+// A mesh that comes back must keep the reader's promises: positions and
+// materials, faces in every material, every corner index inside its pool,
+// reserved entries untouched, no face left without a normal.
+
+#include "fuzz/FuzzSupport.h"
+#include "mesh/Mesh.h"
+#include "mesh/ObjReader.h"
+#include "platform/Runtime.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <set>
+#include <string>
+#include <string_view>
+
+namespace {
+
+constexpr std::string_view kSeparator("\0mtl\0", 5);
+constexpr double kScale = 0.01; // as the viewer loads
+
+bool inside(std::int32_t index, std::size_t poolSize)
+{
+    return index >= 0 && static_cast<std::size_t>(index) < poolSize;
+}
+
+void checkMesh(const Mesh& mesh, bool triangulate, const std::string& path)
+{
+    require(!mesh.positions.empty(), "a loaded mesh has positions");
+    require(!mesh.materials.empty(), "a loaded mesh has materials");
+    require(!mesh.texCoords.empty() && mesh.texCoords[0].u == 0.0 && mesh.texCoords[0].v == 0.0,
+            "texture coordinate 0 is the reserved (0, 0)");
+    require(!mesh.normals.empty() && mesh.normals[0].x == 0.0 && mesh.normals[0].y == 0.0 && mesh.normals[0].z == 0.0,
+            "normal 0 is the reserved (0, 0, 0)");
+    require(mesh.filePath == path, "filePath is the full path");
+    require(mesh.directory == path.substr(0, path.rfind('/') + 1), "directory is filePath's folder");
+
+    std::set<std::string> names;
+    for (const auto& material : mesh.materials) {
+        require(material != nullptr, "no material is null");
+        require(names.insert(material->name).second, "material names are unique");
+        require(material->faceCount() > 0, "every material has faces");
+        std::uint32_t first = 0;
+        for (std::size_t f = 0; f < material->faceCount(); ++f) {
+            const std::uint32_t end = material->faceEnds[f];
+            require(end > first && end - first >= 3, "a face has at least three corners");
+            require(!triangulate || end - first == 3, "triangulated faces have three corners");
+            const Face face = material->face(f);
+            require(face.first == first && face.cornerCount == static_cast<int>(end - first), "face() matches faceEnds");
+            bool hasNormal = false;
+            for (int j = 0; j < face.cornerCount; ++j) {
+                const Corner& c = face.corner(j);
+                require(inside(c.position, mesh.positions.size()), "position index inside its pool");
+                require(inside(c.texCoord, mesh.texCoords.size()), "texture-coordinate index inside its pool");
+                require(inside(c.normal, mesh.normals.size()), "normal index inside its pool");
+                hasNormal = hasNormal || c.normal != 0;
+            }
+            require(hasNormal, "a face without normals got a generated one");
+            first = end;
+        }
+        require(first == material->corners.size(), "faceEnds covers every corner");
+    }
+    require(mesh.memoryBytes() > 0, "memoryBytes counts something");
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    if (size == 0)
+        return 0;
+    const bool triangulate = (data[0] & 1) != 0;
+    const bool textMode = (data[0] & 2) != 0;
+    const std::string_view input(reinterpret_cast<const char*>(data) + 1, size - 1);
+    const std::size_t separator = input.find(kSeparator);
+    const bool hasLibrary = separator != std::string_view::npos;
+    const std::string_view obj = input.substr(0, separator);
+    const std::string_view mtl = hasLibrary ? input.substr(separator + kSeparator.size()) : std::string_view();
+
+    std::unique_ptr<Mesh> mesh;
+    std::string path;
+    if (textMode) {
+        // Different names, so that a library written for one input is
+        // never read for the next.
+        path = scratchFile(hasLibrary ? "with-library.obj" : "alone.obj");
+        writeBytes(path, obj);
+        if (hasLibrary)
+            writeBytes(scratchFile("with-library.mtl"), mtl);
+        mesh.reset(loadObjMesh(path.c_str(), kScale, triangulate));
+        require(rt::fullPath(path.c_str(), path), "the scratch file has a full path");
+    } else {
+        path = "/fuzz/input.obj";
+        std::FILE* objStream = memoryStream(obj);
+        std::FILE* library = hasLibrary ? memoryStream(mtl) : nullptr;
+        mesh.reset(readObjMesh(objStream, library, path, kScale, triangulate));
+        std::fclose(objStream);
+        if (library)
+            std::fclose(library);
+    }
+    if (mesh)
+        checkMesh(*mesh, triangulate, path);
+    return 0;
+}
