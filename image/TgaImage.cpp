@@ -141,6 +141,20 @@ bool TgaImage::load(const char* path)
     const std::size_t pixelCount = fileWidth * fileHeight;
     const std::size_t size = pixelCount * fileBytesPerPixel;
 
+    // Allocate no more than the rest of the file can fill: raw pixels one for
+    // one, run-length packets at most 128 pixels per packet.
+    const long here = std::ftell(file.get());
+    if (here >= 0 && std::fseek(file.get(), 0, SEEK_END) == 0) {
+        const long end = std::ftell(file.get());
+        if (end < here || std::fseek(file.get(), here, SEEK_SET) != 0)
+            return false;
+        const std::size_t rest = static_cast<std::size_t>(end - here);
+        const std::size_t fillable =
+            imageType == kTrueColour ? rest / fileBytesPerPixel : rest / (1 + fileBytesPerPixel) * 128;
+        if (fillable < pixelCount)
+            return false;
+    }
+
     Block block = allocate(size);
     if (!block)
         return false;

@@ -39,13 +39,17 @@ char* readLine(std::FILE* stream, std::size_t* length)
             size += static_cast<std::size_t>(n);
             break;
         }
-        char* grown = static_cast<char*>(std::realloc(result, capacity + static_cast<std::size_t>(n)));
-        if (!grown) {
-            // Out of memory: the line ends here, like a read error.
-            break;
+        if (size + static_cast<std::size_t>(n) + 512 > capacity) {
+            // Grow by half again at least, so a long line costs few copies.
+            const std::size_t wanted = capacity + capacity / 2 + static_cast<std::size_t>(n);
+            char* grown = static_cast<char*>(std::realloc(result, wanted));
+            if (!grown) {
+                // Out of memory: the line ends here, like a read error.
+                break;
+            }
+            result = grown;
+            capacity = wanted;
         }
-        result = grown;
-        capacity += static_cast<std::size_t>(n);
         std::memcpy(result + size, chunk, static_cast<std::size_t>(n));
         size += static_cast<std::size_t>(n);
         n = readLineChunk(chunk, sizeof chunk, stream);
@@ -62,7 +66,7 @@ char* readLine(std::FILE* stream, std::size_t* length)
 }
 
 LineReader::LineReader(std::FILE* stream)
-    : stream(stream), buffer(1 << 20)
+    : stream(stream), buffer(new char[1 << 20]), capacity(1 << 20)
 {
 }
 
@@ -70,10 +74,10 @@ bool LineReader::next(const char*& line, std::size_t& length)
 {
     std::size_t searched = begin;
     for (;;) {
-        const void* feed = std::memchr(buffer.data() + searched, '\n', end - searched);
+        const void* feed = std::memchr(buffer.get() + searched, '\n', end - searched);
         if (feed) {
-            const std::size_t stop = static_cast<std::size_t>(static_cast<const char*>(feed) - buffer.data()) + 1;
-            line = buffer.data() + begin;
+            const std::size_t stop = static_cast<std::size_t>(static_cast<const char*>(feed) - buffer.get()) + 1;
+            line = buffer.get() + begin;
             length = stop - begin;
             begin = stop;
             return true;
@@ -81,21 +85,25 @@ bool LineReader::next(const char*& line, std::size_t& length)
         if (atEnd) {
             if (begin == end)
                 return false;
-            line = buffer.data() + begin;
+            line = buffer.get() + begin;
             length = end - begin;
             begin = end;
             return true;
         }
         // Keep the unfinished line, make room and read more.
         if (begin > 0) {
-            std::memmove(buffer.data(), buffer.data() + begin, end - begin);
+            std::memmove(buffer.get(), buffer.get() + begin, end - begin);
             end -= begin;
             begin = 0;
         }
-        if (end == buffer.size())
-            buffer.resize(buffer.size() * 2);
+        if (end == capacity) {
+            std::unique_ptr<char[]> larger(new char[capacity * 2]);
+            std::memcpy(larger.get(), buffer.get(), end);
+            buffer = std::move(larger);
+            capacity *= 2;
+        }
         searched = end;
-        const std::size_t n = std::fread(buffer.data() + end, 1, buffer.size() - end, stream);
+        const std::size_t n = std::fread(buffer.get() + end, 1, capacity - end, stream);
         if (n == 0)
             atEnd = true;
         end += n;

@@ -2,7 +2,7 @@
 
 #include <cstddef>
 #include <cstdio>
-#include <vector>
+#include <memory>
 
 // Reads up to capacity - 1 bytes of one line into buffer, stopping after a
 // line feed, and ends them with a zero byte. Returns the number stored, 0 at
@@ -29,7 +29,8 @@ public:
 
 private:
     std::FILE* stream;
-    std::vector<char> buffer;
+    std::unique_ptr<char[]> buffer; // not cleared: only what was read is looked at
+    std::size_t capacity;
     std::size_t begin = 0; // first byte not yet returned
     std::size_t end = 0;   // one past the last byte read
     bool atEnd = false;

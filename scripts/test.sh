@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs every test: installs what is missing, builds the native, i686 and
 # x86_64 trees, runs the native tests, then the Windows tests under Wine
-# and Xvfb for both targets.
+# and Xvfb for both targets, then short fuzzing runs of the readers.
 set -uo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
@@ -63,6 +63,15 @@ run_ctest() { # name, build dir
 run_ctest native build/native
 run_ctest i686 build/i686
 run_ctest x86_64 build/x86_64
+
+# Short fuzzing runs of every reader, so that a regression shows.
+echo "=== fuzzing (30 s a target)"
+if bash scripts/fuzz.sh 30; then
+  passed=$((passed + 1))
+else
+  failed=$((failed + 1))
+  failed_suites+=(fuzzing)
+fi
 
 echo
 if [ ${#failed_suites[@]} -gt 0 ]; then

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <new>
 #include <cstdio>
 #include <ostream>
 #include <string>
@@ -483,3 +484,36 @@ TEST(TgaShared, SameStreamUnderOtherOriginsIsReordered)
 }
 
 } // namespace
+
+namespace {
+
+// The largest array the image code asked for without throwing.
+std::size_t largestNothrowArray = 0;
+
+} // namespace
+
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept
+{
+    if (size > largestNothrowArray)
+        largestNothrowArray = size;
+    try {
+        return ::operator new[](size);
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+TEST(TgaImage, HeaderAskingForMorePixelsThanTheFileHoldsFailsBeforeAllocating)
+{
+    largestNothrowArray = 0;
+    // 8192 x 8192 x 4 promised by an 18-byte header, raw and run-length.
+    for (unsigned char type : {2, 10}) {
+        const unsigned char header[18] = {0, 0, type, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x00, 0x20, 0x00, 0x20, 32, 0};
+        const std::string path = scratchPath("promises-too-much.tga");
+        ASSERT_TRUE(writeFile(path, std::string(reinterpret_cast<const char*>(header), sizeof header) + "abcd"));
+        TgaImage image;
+        EXPECT_FALSE(image.load(path.c_str())) << int(type);
+        EXPECT_EQ(nullptr, image.pixels);
+    }
+    EXPECT_LT(largestNothrowArray, 1024u * 1024u) << "no block of the promised size was allocated";
+}
