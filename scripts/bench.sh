@@ -1,0 +1,69 @@
+#!/usr/bin/env bash
+# Load benchmark: our OBJ reader against tinyobjloader, natively and under
+# Wine for i686 and x86_64. Prints figures; it is not a test and never fails
+# on a slow result.
+#   bash scripts/bench.sh [RUNS]        (5 runs per loader by default)
+#
+# Builds the trees first if they are missing (scripts/build.sh), otherwise
+# only the two bench tools. Writes the test meshes once into build/bench-data
+# (about 85 MB and 450 MB; set CORVASI_BENCH_DATA to put them elsewhere):
+#   grid-1m.obj  1,000,000 triangles, quads with texture coordinates, normals
+#                and 8 materials; timed on every tree
+#   grid-5m.obj  5,000,000 triangles, the same; only checks that the 32-bit
+#                build loads it inside its 2 GB address space
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+cd "$root"
+runs=${1:-5}
+data=${CORVASI_BENCH_DATA:-$root/build/bench-data}
+trees=(native i686 x86_64)
+
+for t in "${trees[@]}"; do
+  if [ -f "build/$t/CMakeCache.txt" ]; then
+    cmake --build "build/$t" --target make_grid bench_load -j "$(nproc)" >/dev/null
+  else
+    bash scripts/build.sh "$t"
+  fi
+done
+
+mkdir -p "$data"
+make_mesh() { # name, triangles
+  [ -f "$data/$1.obj" ] || build/native/bench/make_grid "$data/$1.obj" "$2" --quads --materials 8
+}
+make_mesh grid-1m 1000000
+make_mesh grid-5m 5000000
+
+export WINEPREFIX=$root/build/wineprefix
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+if [ ! -d "$WINEPREFIX" ]; then
+  echo "Creating the Wine prefix in build/wineprefix"
+  wineboot -i >/dev/null 2>&1
+  wineserver -w
+fi
+
+# Runs bench_load of one tree; Wine wants the file as a Windows path.
+bench() { # tree, file, arguments...
+  local tree=$1 file=$2
+  shift 2
+  if [ "$tree" = native ]; then
+    "build/native/bench/bench_load" "$file" "$@"
+  else
+    wine "build/$tree/bench/bench_load.exe" "Z:${file//\//\\}" "$@" </dev/null 2>/dev/null | tr -d '\r'
+  fi
+}
+
+echo "Machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | sed 's/.*: //'), $(free -g | awk '/^Mem:/ {print $2}') GB memory"
+for t in "${trees[@]}"; do
+  echo
+  echo "=== $t: grid-1m.obj, $runs runs each"
+  # Timings, sizes and our peak memory (ours runs first).
+  bench "$t" "$data/grid-1m.obj" "$runs" || true
+  # tinyobjloader's peak memory, in a process of its own.
+  bench "$t" "$data/grid-1m.obj" 1 --only tiny | grep peak || true
+done
+
+echo
+echo "=== i686: grid-5m.obj, 1 run each, each loader in its own process"
+bench i686 "$data/grid-5m.obj" 1 --only ours || echo "ours: the 32-bit build did not load the 5M-triangle file"
+bench i686 "$data/grid-5m.obj" 1 --only tiny | grep -E 'tinyobjloader (load|triangles|peak)|FAILED' || true
