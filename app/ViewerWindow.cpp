@@ -11,8 +11,6 @@
 #include <cstdio>
 #include <cstdlib>
 
-HINSTANCE appInstance = nullptr;
-
 namespace {
 
 const char* const kTitle = "Corvasi - ver.0.10";
@@ -107,6 +105,15 @@ LRESULT ViewerWindow::windowProc(UINT message, WPARAM wParam, LPARAM lParam)
     }
     case WM_DROPFILES: {
         onDropFiles(reinterpret_cast<HDROP>(wParam));
+        return 0;
+    }
+    case WM_KEYUP: {
+        if (wParam == VK_APPS)
+            showContextMenu(0, 0);
+        return 0;
+    }
+    case WM_RBUTTONDOWN: {
+        showContextMenu(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
         return 0;
     }
     case WM_DEPTH_CHANGED: {

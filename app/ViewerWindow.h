@@ -3,22 +3,27 @@
 #include "app/GLTexMan.h"
 #include "camera/DragMode.h"
 #include "camera/ViewCamera.h"
+#include "dialogs/AnaglyphDepthDialog.h"
 #include "gl/GLContext.h"
+#include "window/ChildControls.h"
 #include "window/NWindow.h"
 
 #include <shellapi.h>
 
 #include <string>
 
+class DibImage;
 class Mesh;
 
-// The instance handle the program was started with; dialogs and child
-// controls are created with it.
-extern HINSTANCE appInstance;
+// The 0-based index of the chosen item of a popup menu ("-" items are
+// separators and take no index), or -1 when it was dismissed.
+int runPopupMenu(const char* const* items, int x, int y, HWND owner);
 
-// Sent by the anaglyph depth dialog to its owner each time a slider movement
-// ends, after it stored the new depth.
-constexpr UINT WM_DEPTH_CHANGED = WM_USER + 252;
+// The save dialog for pictures; an empty text when cancelled.
+std::string chooseImageFile(HWND owner);
+
+// Writes the image as a 24-bit BMP file; false when it cannot.
+bool saveImageFile(const DibImage& image, const char* path);
 
 // The main window, and the application object that owns everything on show:
 // the rendering context, the mesh, the view and the textures.
@@ -47,6 +52,12 @@ public:
     void renderPlain();
     void renderAnaglyph();
     void drawMesh();
+
+    // Runs the popup menu at a client point and carries out the command.
+    void showContextMenu(int x, int y);
+    // The picture on show as a new 24-bit image; null when there is nothing
+    // to capture (no window, an empty client area).
+    DibImage* captureImage();
 
     GLContext context;
     Mesh* mesh = nullptr;

@@ -26,7 +26,7 @@ def texture(width, height):
 
 def main():
     major, minor = 48, 24
-    R, r = 100.0, 38.0
+    R, r = 62.0, 24.0
     lines = ['# Corvasi sample: a textured torus', 'mtllib torus.mtl', 'o torus']
     for i in range(major + 1):
         for j in range(minor + 1):

@@ -164,6 +164,26 @@ protected:
         }
     }
 
+    // Lets the window repaint what a menu or dialog covered.
+    void settle()
+    {
+        const DWORD start = GetTickCount();
+        while (GetTickCount() - start < 150) {
+            MSG msg;
+            while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+                if (msg.message == WM_QUIT) {
+                    sawQuit = true;
+                    continue;
+                }
+                TranslateMessage(&msg);
+                DispatchMessageA(&msg);
+            }
+            Sleep(10);
+        }
+        if (viewer.hwnd)
+            UpdateWindow(viewer.hwnd);
+    }
+
     Frame show()
     {
         viewer.redraw();
@@ -171,6 +191,7 @@ protected:
     }
 
     ViewerWindow viewer;
+    bool sawQuit = false;
 };
 
 // Writes an OBJ (and its MTL when given) to the scratch folder.

@@ -1,0 +1,56 @@
+#pragma once
+
+// Drives the viewer's popup menu from a second thread as a keyboard user
+// would: waits for the menu to come up, notes where it is, then sends keys
+// into the menu's loop.
+
+#include <windows.h>
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+class MenuDriver {
+public:
+    // keys: virtual-key codes posted in order once the menu is visible.
+    MenuDriver(HWND owner, std::vector<WPARAM> keys)
+        : thread([this, owner, keys] { run(owner, keys); })
+    {
+    }
+    ~MenuDriver() { thread.join(); }
+
+    // Down n times (to the n-th command, counting from 1) and Enter.
+    static std::vector<WPARAM> choose(int command)
+    {
+        std::vector<WPARAM> keys(static_cast<std::size_t>(command) + 1, VK_DOWN);
+        keys.push_back(VK_RETURN);
+        return keys;
+    }
+
+    std::atomic<bool> appeared{false};
+    RECT where = {};
+
+private:
+    void run(HWND owner, const std::vector<WPARAM>& keys)
+    {
+        HWND menu = nullptr;
+        for (int i = 0; i < 500 && !menu; ++i) {
+            HWND found = FindWindowA("#32768", nullptr);
+            if (found && IsWindowVisible(found))
+                menu = found;
+            else
+                Sleep(10);
+        }
+        if (!menu)
+            return;
+        GetWindowRect(menu, &where);
+        appeared = true;
+        for (WPARAM key : keys) {
+            PostMessageA(owner, WM_KEYDOWN, key, 1);
+            PostMessageA(owner, WM_KEYUP, key, 0xC0000001);
+            Sleep(30);
+        }
+    }
+
+    std::thread thread;
+};
