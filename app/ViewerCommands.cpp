@@ -2,11 +2,9 @@
 
 #include "app/ViewerWindow.h"
 
+#include "app/FileDialogs.h"
 #include "dialogs/AnaglyphDepthDialog.h"
 #include "image/DibImage.h"
-#include "app/MeshFileDialog.h"
-
-#include <commdlg.h>
 
 #include <cstdio>
 #include <cstring>
@@ -59,26 +57,6 @@ int runPopupMenu(const char* const* items, int x, int y, HWND owner)
     // The popup belongs to the outer menu and goes with it.
     DestroyMenu(outer);
     return chosen > 0 ? chosen - 1 : -1;
-}
-
-std::string chooseImageFile(HWND owner)
-{
-    char path[MAX_PATH] = "";
-    OPENFILENAMEA ofn;
-    std::memset(&ofn, 0, sizeof ofn);
-    ofn.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
-    ofn.hwndOwner = owner;
-    ofn.hInstance = appInstance;
-    ofn.lpstrFilter = "Bitmap files(*.bmp)\0*.bmp\0";
-    ofn.nFilterIndex = 1;
-    ofn.lpstrFile = path;
-    ofn.nMaxFile = MAX_PATH;
-    ofn.lpstrTitle = "Save image as";
-    ofn.Flags = OFN_EXPLORER | OFN_OVERWRITEPROMPT;
-    ofn.lpstrDefExt = "";
-    if (!GetSaveFileNameA(&ofn))
-        return std::string();
-    return path;
 }
 
 bool saveImageFile(const DibImage& image, const char* path)

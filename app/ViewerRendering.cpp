@@ -50,17 +50,17 @@ void ViewerWindow::setupLight()
     glLightfv(GL_LIGHT0, GL_SPECULAR, kLightSpecular);
 }
 
-void ViewerWindow::renderPlain()
+void ViewerWindow::renderPlain(MeshPainter paintMesh)
 {
     clearToBackground(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     loadIdentities();
     setupLight();
     camera.applyProjection();
-    drawMesh();
+    (this->*paintMesh)();
     glFlush();
 }
 
-void ViewerWindow::renderAnaglyph()
+void ViewerWindow::renderAnaglyph(MeshPainter paintMesh)
 {
     // The background stays grey in all three channels; each eye gets a fresh
     // depth buffer and only its own colour channels.
@@ -75,7 +75,7 @@ void ViewerWindow::renderAnaglyph()
             glColorMask(GL_FALSE, GL_TRUE, GL_TRUE, GL_FALSE);
         setupLight();
         camera.applyStereoProjection(eye == 1, separation);
-        drawMesh();
+        (this->*paintMesh)();
     }
     glFlush();
 }
@@ -84,7 +84,24 @@ void ViewerWindow::drawMesh()
 {
     if (!mesh)
         return;
-    for (const auto& material : mesh->materials) {
+    // The lists are recorded in the first frame of a mesh; a mesh the driver
+    // cannot keep is sent triangle by triangle.
+    drawMaterials(meshLists.prepare(*mesh));
+}
+
+void ViewerWindow::drawMeshImmediate()
+{
+    if (!mesh)
+        return;
+    drawMaterials(false);
+}
+
+void ViewerWindow::drawMaterials(bool fromLists)
+{
+    for (std::size_t i = 0; i < mesh->materials.size(); ++i) {
+        const Material* material = mesh->materials[i].get();
+        // Looked up in every frame: a file that failed stays failed until the
+        // textures are cleared, however often it is asked for.
         const TextureEntry* texture = nullptr;
         if (!material->textureName.empty()) {
             const std::string path = mesh->directory + material->textureName;
@@ -107,22 +124,10 @@ void ViewerWindow::drawMesh()
         glMaterialfv(GL_FRONT_AND_BACK, GL_EMISSION, emission);
         glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, material->shininess);
 
-        for (std::size_t f = 0; f < material->faceCount(); ++f) {
-            const Face face = material->face(f);
-            if (face.cornerCount != 3)
-                continue;
-            glBegin(GL_TRIANGLES);
-            for (int j = 0; j < 3; ++j) {
-                const Corner& c = face.corner(j);
-                const TexCoord& t = mesh->texCoords[static_cast<std::size_t>(c.texCoord)];
-                const Vec3& n = mesh->normals[static_cast<std::size_t>(c.normal)];
-                const Vec3& p = mesh->positions[static_cast<std::size_t>(c.position)];
-                glTexCoord2d(t.u, 1.0 - t.v);
-                glNormal3d(n.x, n.y, n.z);
-                glVertex3d(p.x, p.y, p.z);
-            }
-            glEnd();
-        }
+        if (fromLists)
+            meshLists.call(i);
+        else
+            sendTriangles(*mesh, *material, true);
 
         if (texture)
             glDisable(GL_TEXTURE_2D);

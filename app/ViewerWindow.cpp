@@ -1,6 +1,6 @@
 #include "app/ViewerWindow.h"
 
-#include "app/MeshFileDialog.h"
+#include "app/FileDialogs.h"
 #include "app/WaitCursorGuard.h"
 #include "mesh/Mesh.h"
 #include "mesh/ObjReader.h"
@@ -66,6 +66,7 @@ void ViewerWindow::openMesh(const char* path)
     camera.reset();
     context.makeCurrent(nullptr);
     textures.clear();
+    meshLists.release();
     context.releaseCurrent();
     redraw();
 }
@@ -147,6 +148,7 @@ void ViewerWindow::onDestroy()
 {
     context.makeCurrent(nullptr);
     textures.clear();
+    meshLists.release();
     context.releaseCurrent();
     context.destroy();
     delete mesh;

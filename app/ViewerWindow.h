@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/GLTexMan.h"
+#include "app/MeshDisplayLists.h"
 #include "camera/DragMode.h"
 #include "camera/ViewCamera.h"
 #include "dialogs/AnaglyphDepthDialog.h"
@@ -18,9 +19,6 @@ class Mesh;
 // The 0-based index of the chosen item of a popup menu ("-" items are
 // separators and take no index), or -1 when it was dismissed.
 int runPopupMenu(const char* const* items, int x, int y, HWND owner);
-
-// The save dialog for pictures; an empty text when cancelled.
-std::string chooseImageFile(HWND owner);
 
 // Writes the image as a 24-bit BMP file; false when it cannot.
 bool saveImageFile(const DibImage& image, const char* path);
@@ -46,12 +44,18 @@ public:
     void openMesh(const char* path);
 
     // One-time state of a new context, and the two kinds of frame. They need
-    // the context current.
+    // the context current. A frame sends the mesh with drawMesh, or with
+    // the painter given.
+    using MeshPainter = void (ViewerWindow::*)();
     void initGLState();
     void setupLight();
-    void renderPlain();
-    void renderAnaglyph();
+    void renderPlain(MeshPainter paintMesh = &ViewerWindow::drawMesh);
+    void renderAnaglyph(MeshPainter paintMesh = &ViewerWindow::drawMesh);
+    // The mesh from display lists recorded in its first frame (meshLists).
     void drawMesh();
+    // The same pixels with every triangle sent in its own glBegin/glEnd
+    // pair; the reference that the lists are held to.
+    void drawMeshImmediate();
 
     // Runs the popup menu at a client point and carries out the command.
     void showContextMenu(int x, int y);
@@ -66,6 +70,8 @@ public:
     bool anaglyphMode = false;
     int anaglyphDepth = 300;
     GLTexMan textures;
+    // The mesh's triangles in the context; released with the textures.
+    MeshDisplayLists meshLists;
 
     // What to show at start: the mesh named on the command line, or, without
     // one, what the user picks in the open-file dialog. Taken from the
@@ -75,6 +81,9 @@ public:
     std::string startMeshPath;
 
 private:
+    // Material state and texture per material, then its triangles.
+    void drawMaterials(bool fromLists);
+
     void onCreate();
     void onDestroy();
     void onSize(int width, int height);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
@@ -37,6 +38,30 @@ public:
             grow();
         (*this)[count] = value;
         ++count;
+    }
+
+    // Appends n values, with one copy per block that they land in. Throws
+    // std::bad_alloc when memory runs out; the array is unchanged then.
+    void append(const T* values, std::size_t n)
+    {
+        const std::size_t offset = count & (kBlockSize - 1);
+        if (n > 0 && n <= capacity - count && n <= kBlockSize - offset) {
+            // All in the current block: the common case.
+            std::memcpy(&(*this)[count], values, n * sizeof(T));
+            count += n;
+            return;
+        }
+        while (capacity - count < n)
+            grow();
+        while (n > 0) {
+            // Blocks after the first are full-sized, and the first holds
+            // every value while it is smaller, so no run passes a block's end.
+            const std::size_t run = std::min(n, kBlockSize - (count & (kBlockSize - 1)));
+            std::memcpy(&(*this)[count], values, run * sizeof(T));
+            count += run;
+            values += run;
+            n -= run;
+        }
     }
 
     void clear()

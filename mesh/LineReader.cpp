@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <new>
 
 int readLineChunk(char* buffer, int capacity, std::FILE* stream)
@@ -65,8 +66,15 @@ char* readLine(std::FILE* stream, std::size_t* length)
     return shrunk ? shrunk : result;
 }
 
-LineReader::LineReader(std::FILE* stream)
-    : stream(stream), buffer(new char[1 << 20]), capacity(1 << 20)
+namespace {
+
+// Small enough that a block is still in the cache when its lines are read.
+constexpr std::size_t kBlockSize = std::size_t(1) << 17;
+
+} // namespace
+
+LineReader::LineReader(std::FILE* stream, Translation translation)
+    : stream(stream), text(stream), translation(translation), buffer(new char[kBlockSize + 1]), capacity(kBlockSize)
 {
 }
 
@@ -90,22 +98,58 @@ bool LineReader::next(const char*& line, std::size_t& length)
             begin = end;
             return true;
         }
-        // Keep the unfinished line, make room and read more.
-        if (begin > 0) {
-            std::memmove(buffer.get(), buffer.get() + begin, end - begin);
-            end -= begin;
-            begin = 0;
-        }
-        if (end == capacity) {
-            std::unique_ptr<char[]> larger(new char[capacity * 2]);
-            std::memcpy(larger.get(), buffer.get(), end);
-            buffer = std::move(larger);
-            capacity *= 2;
-        }
-        searched = end;
-        const std::size_t n = std::fread(buffer.get() + end, 1, capacity - end, stream);
-        if (n == 0)
-            atEnd = true;
-        end += n;
+        searched = fill();
     }
+}
+
+bool LineReader::nextLines(const char*& first, const char*& last)
+{
+    std::size_t searched = begin;
+    for (;;) {
+        // The last line feed read ends the whole lines; it is seldom far
+        // from the end.
+        std::size_t stop = end;
+        while (stop > searched && buffer[stop - 1] != '\n')
+            --stop;
+        if (stop > searched) {
+            first = buffer.get() + begin;
+            last = buffer.get() + stop;
+            begin = stop;
+            return true;
+        }
+        if (atEnd) {
+            if (begin == end)
+                return false;
+            buffer[end] = '\n';
+            first = buffer.get() + begin;
+            last = buffer.get() + end;
+            begin = end;
+            return true;
+        }
+        searched = fill();
+    }
+}
+
+std::size_t LineReader::fill()
+{
+    if (begin > 0) {
+        std::memmove(buffer.get(), buffer.get() + begin, end - begin);
+        end -= begin;
+        begin = 0;
+    }
+    if (end == capacity) {
+        if (capacity > (std::numeric_limits<std::size_t>::max() - 1) / 2)
+            throw std::bad_alloc();
+        std::unique_ptr<char[]> larger(new char[capacity * 2 + 1]);
+        std::memcpy(larger.get(), buffer.get(), end);
+        buffer = std::move(larger);
+        capacity *= 2;
+    }
+    const std::size_t unread = end;
+    const std::size_t n = translation == textMode ? text.read(buffer.get() + end, capacity - end)
+                                                  : std::fread(buffer.get() + end, 1, capacity - end, stream);
+    if (n == 0)
+        atEnd = true;
+    end += n;
+    return unread;
 }

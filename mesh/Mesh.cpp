@@ -1,6 +1,5 @@
 #include "mesh/Mesh.h"
 
-#include <limits>
 #include <utility>
 
 Material::Material(std::string name)
@@ -9,16 +8,6 @@ Material::Material(std::string name)
 }
 
 Material::~Material() = default;
-
-void Material::addFace(const Corner* cornerList, int count)
-{
-    const std::size_t end = corners.size() + static_cast<std::size_t>(count);
-    if (end > std::numeric_limits<std::uint32_t>::max())
-        throw std::bad_alloc();
-    for (int j = 0; j < count; ++j)
-        corners.push_back(cornerList[j]);
-    faceEnds.push_back(static_cast<std::uint32_t>(end));
-}
 
 std::size_t Material::memoryBytes() const
 {

@@ -4,7 +4,9 @@
 #include "mesh/BlockArray.h"
 
 #include <cstdint>
+#include <limits>
 #include <memory>
+#include <new>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -61,7 +63,14 @@ public:
     }
 
     // Appends a face of count corners. Throws std::bad_alloc when memory runs out.
-    void addFace(const Corner* cornerList, int count);
+    void addFace(const Corner* cornerList, int count)
+    {
+        const std::size_t end = corners.size() + static_cast<std::size_t>(count);
+        if (end > std::numeric_limits<std::uint32_t>::max())
+            throw std::bad_alloc();
+        corners.append(cornerList, static_cast<std::size_t>(count));
+        faceEnds.push_back(static_cast<std::uint32_t>(end));
+    }
 
     std::size_t memoryBytes() const;
 

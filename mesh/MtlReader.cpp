@@ -41,14 +41,14 @@ void loadMtlLibrary(const std::string& objPath, Mesh& mesh)
     const std::string libraryPath = mtlLibraryPath(objPath);
     if (libraryPath.empty())
         return;
-    std::unique_ptr<std::FILE, FileCloser> file(rt::openText(libraryPath.c_str()));
+    std::unique_ptr<std::FILE, FileCloser> file(rt::openBinary(libraryPath.c_str()));
     if (file)
-        readMtlLibrary(file.get(), mesh);
+        readMtlLibrary(file.get(), mesh, LineReader::textMode);
 }
 
-void readMtlLibrary(std::FILE* library, Mesh& mesh)
+void readMtlLibrary(std::FILE* library, Mesh& mesh, LineReader::Translation translation)
 {
-    LineReader lines(library);
+    LineReader lines(library, translation);
     std::vector<std::string_view> words;
     Material* current = nullptr;
     const char* line;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "mesh/LineReader.h"
+
 #include <cstdio>
 #include <string>
 
@@ -15,5 +17,7 @@ void loadMtlLibrary(const std::string& objPath, Mesh& mesh);
 // not end in ".obj".
 std::string mtlLibraryPath(const std::string& objPath);
 
-// Reads the statements of an open library into the mesh's materials.
-void readMtlLibrary(std::FILE* library, Mesh& mesh);
+// Reads the statements of an open library into the mesh's materials: a
+// stream read byte for byte, or a binary one read as text mode reads it.
+// Throws std::bad_alloc when memory runs out.
+void readMtlLibrary(std::FILE* library, Mesh& mesh, LineReader::Translation translation = LineReader::asStored);

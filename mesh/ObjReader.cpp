@@ -7,7 +7,9 @@
 #include "mesh/Statement.h"
 #include "platform/Runtime.h"
 
+#include <algorithm>
 #include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <new>
@@ -25,18 +27,304 @@ double number(std::string_view word)
     return toDouble(word.data(), word.data() + word.size());
 }
 
-void readStatements(std::FILE* file, Mesh& mesh, double scale, bool triangulate)
+// Pieces of the one-pass reading. Each works on a line that ends with a line
+// feed, so no scan needs a bound, and gives up (null) wherever the line is
+// not plain; the line then goes through splitStatement.
+
+bool isBlank(char c)
 {
-    Material* current = mesh.findOrAddMaterial(std::string());
-    LineReader lines(file);
-    std::vector<std::string_view> words;
-    std::vector<Corner> corners;
-    const char* line;
-    std::size_t length;
-    while (lines.next(line, length)) {
+    return c == ' ' || c == '\t';
+}
+
+bool isDigit(char c)
+{
+    return static_cast<unsigned char>(c - '0') < 10;
+}
+
+// Where splitStatement ends a word that is not quoted.
+bool endsWord(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '#';
+}
+
+const char* skipBlanks(const char* p)
+{
+    while (isBlank(*p))
+        ++p;
+    return p;
+}
+
+const char* findLineFeed(const char* p)
+{
+    while (*p != '\n')
+        ++p;
+    return p;
+}
+
+// The end of the word at p, which is neither a blank nor a quote; null when
+// a zero byte cuts it (the statement then ends there).
+const char* wordEnd(const char* p)
+{
+    for (;; ++p) {
+        if (endsWord(*p))
+            return p;
+        if (*p == '\0')
+            return nullptr;
+    }
+}
+
+// The line feed after the last word: only blanks or a comment may come
+// before it. Null when another word follows.
+const char* statementEnd(const char* p)
+{
+    p = skipBlanks(p);
+    if (*p == '#')
+        return findLineFeed(p);
+    return *p == '\n' ? p : nullptr;
+}
+
+const double kPowersOfTen[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9};
+const std::uint32_t kIntPowersOfTen[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000, 1000000000};
+
+// A plain decimal ("-12.345678") of at most nine digits on either side of
+// the point and fifteen in all: its digits make an exact double, and one
+// correctly rounded division by an exact power of ten gives what strtod
+// gives. Mostly 32-bit arithmetic, which the 32-bit build does fast. Null
+// for anything else (exponents, long or hexadecimal numbers, "inf", junk
+// after the digits).
+const char* plainDecimal(const char* p, double& value)
+{
+    const bool negative = *p == '-';
+    if (*p == '-' || *p == '+')
+        ++p;
+    // Digit by digit: the loops' ends are well predicted in a file whose
+    // numbers are all written alike, so they cost less than they look.
+    // Past nine digits the sums wrap, and the number is left to toDouble.
+    const char* digits = p;
+    std::uint32_t whole = 0;
+    for (; isDigit(*p); ++p)
+        whole = whole * 10 + static_cast<std::uint32_t>(*p - '0');
+    const int wholeDigits = static_cast<int>(p - digits);
+    std::uint32_t part = 0;
+    int fraction = 0;
+    if (*p == '.') {
+        const char* first = ++p;
+        for (; isDigit(*p); ++p)
+            part = part * 10 + static_cast<std::uint32_t>(*p - '0');
+        fraction = static_cast<int>(p - first);
+    }
+    if (wholeDigits > 9 || fraction > 9 || wholeDigits + fraction == 0 || wholeDigits + fraction > 15 ||
+        !endsWord(*p))
+        return nullptr;
+    double v;
+    if (wholeDigits + fraction <= 9) {
+        // Below 10^9, so it fits a signed int, which converts in one step.
+        v = static_cast<double>(static_cast<std::int32_t>(whole * kIntPowersOfTen[fraction] + part));
+    } else {
+        // Below 10^15 < 2^53: the product and the sum are exact.
+        v = static_cast<double>(static_cast<std::int32_t>(whole)) * kPowersOfTen[fraction] +
+            static_cast<double>(static_cast<std::int32_t>(part));
+    }
+    if (fraction)
+        v /= kPowersOfTen[fraction];
+    value = negative ? -v : v;
+    return p;
+}
+
+// One number word at p, which is not a blank; null when the word is
+// missing, quoted, or cut by a zero byte.
+const char* readNumber(const char* p, double& value)
+{
+    if (const char* stop = plainDecimal(p, value))
+        return stop;
+    if (*p == '\n' || *p == '#' || *p == '"')
+        return nullptr;
+    const char* stop = wordEnd(p);
+    if (stop)
+        value = toDouble(p, stop);
+    return stop;
+}
+
+// count numbers, each after blanks, and nothing more but a comment. p is at
+// a blank. Returns the line feed.
+const char* readNumbers(const char* p, double* values, int count)
+{
+    for (int i = 0; i < count; ++i) {
+        if (!isBlank(*p))
+            return nullptr;
+        p = readNumber(skipBlanks(p), values[i]);
+        if (!p)
+            return nullptr;
+    }
+    return statementEnd(p);
+}
+
+// A field of a corner: an optional sign and up to nine digits. Null for
+// more digits.
+const char* plainIndex(const char* p, int& value)
+{
+    const bool negative = *p == '-';
+    if (*p == '-' || *p == '+')
+        ++p;
+    const char* digits = p;
+    std::uint32_t v = 0;
+    for (; isDigit(*p); ++p)
+        v = v * 10 + static_cast<std::uint32_t>(*p - '0');
+    if (p - digits > 9)
+        return nullptr;
+    value = negative ? -static_cast<int>(v) : static_cast<int>(v);
+    return p;
+}
+
+// One corner word at p, which starts a word (no blank, line feed or "#"):
+// "a", "a/b", "a//c" or "a/b/c" here, anything else through parseCorner.
+// Null when the word is quoted or cut by a zero byte.
+const char* readCorner(const char* p, Corner& corner)
+{
+    int values[3] = {0, 0, 0};
+    const char* q = p;
+    for (int field = 0; q; ++field) {
+        q = plainIndex(q, values[field]);
+        if (q && *q == '/' && field < 2) {
+            ++q;
+            continue;
+        }
+        if (q && !endsWord(*q))
+            q = nullptr;
+        break;
+    }
+    if (q) {
+        corner = Corner{values[0] > 0 ? values[0] - 1 : values[0], values[1], values[2]};
+        return q;
+    }
+    if (*p == '"')
+        return nullptr;
+    const char* stop = wordEnd(p);
+    if (stop) {
+        const CornerIndices c = parseCorner(std::string_view(p, static_cast<std::size_t>(stop - p)));
+        corner = Corner{c.position, c.texCoord, c.normal};
+    }
+    return stop;
+}
+
+// Reads the statements of an OBJ file into a mesh. Plain lines of the
+// statements that make up nearly every file are read in one pass; a line
+// that is not plain, in any way, is split into words with splitStatement and
+// read as such, so both ways give the same mesh.
+class StatementReader {
+public:
+    StatementReader(Mesh& mesh, double scale, bool triangulate)
+        : mesh(mesh), scale(scale), triangulate(triangulate), current(mesh.findOrAddMaterial(std::string()))
+    {
+    }
+
+    // Every index that a face uses lies inside its pool.
+    bool indicesInside() const
+    {
+        return lowest >= 0 && static_cast<std::size_t>(highest.position) + 1 <= mesh.positions.size() &&
+               static_cast<std::size_t>(highest.texCoord) + 1 <= mesh.texCoords.size() &&
+               static_cast<std::size_t>(highest.normal) + 1 <= mesh.normals.size();
+    }
+
+    bool facesWithoutNormals() const { return unnamed > 0; }
+
+    void read(LineReader& lines)
+    {
+        const char* p;
+        const char* last;
+        while (lines.nextLines(p, last)) {
+            while (p < last)
+                p = readLineAt(p, last);
+        }
+    }
+
+private:
+    // Reads the line that starts at line; returns where the next one starts.
+    const char* readLineAt(const char* line, const char* last)
+    {
+        const char* p = skipBlanks(line);
+        const char* feed = nullptr;
+        switch (*p) {
+        case 'v':
+            if (isBlank(p[1]))
+                feed = readPosition(p + 1);
+            else if (p[1] == 't' && isBlank(p[2]))
+                feed = readTexCoord(p + 2);
+            else if (p[1] == 'n' && isBlank(p[2]))
+                feed = readNormal(p + 2);
+            break;
+        case 'f':
+            if (isBlank(p[1]))
+                feed = readFace(p + 1);
+            break;
+        case 'u':
+        case '"':
+            break;
+        default:
+            // Blank, a comment, or no statement that the reader takes.
+            feed = findLineFeed(p);
+            break;
+        }
+        if (!feed) {
+            feed = findLineFeed(p);
+            readStatement(line, static_cast<std::size_t>(feed - line) + (feed < last ? 1 : 0));
+        }
+        return feed < last ? feed + 1 : last;
+    }
+
+    const char* readPosition(const char* p)
+    {
+        double v[3];
+        p = readNumbers(p, v, 3);
+        if (p)
+            mesh.positions.push_back(Vec3{v[0] * scale, v[1] * scale, v[2] * scale});
+        return p;
+    }
+
+    const char* readTexCoord(const char* p)
+    {
+        double v[2];
+        p = readNumbers(p, v, 2);
+        if (p)
+            mesh.texCoords.push_back(TexCoord{v[0], v[1]});
+        return p;
+    }
+
+    const char* readNormal(const char* p)
+    {
+        double v[3];
+        p = readNumbers(p, v, 3);
+        if (p)
+            mesh.normals.push_back(Vec3{v[0], v[1], v[2]});
+        return p;
+    }
+
+    // p is at the blank after "f".
+    const char* readFace(const char* p)
+    {
+        corners.clear();
+        for (;;) {
+            p = skipBlanks(p);
+            if (*p == '\n' || *p == '#')
+                break;
+            Corner corner;
+            p = readCorner(p, corner);
+            if (!p)
+                return nullptr;
+            corners.push_back(corner);
+        }
+        const char* feed = statementEnd(p);
+        if (corners.size() >= 3)
+            addFaces();
+        return feed;
+    }
+
+    // One line split into words: the plain reading of the statements.
+    void readStatement(const char* line, std::size_t length)
+    {
         splitStatement(line, length, words);
         if (words.empty())
-            continue;
+            return;
         const std::string_view keyword = words[0];
         const std::size_t n = words.size();
         if (keyword == "v") {
@@ -50,48 +338,56 @@ void readStatements(std::FILE* file, Mesh& mesh, double scale, bool triangulate)
                 mesh.normals.push_back(Vec3{number(words[1]), number(words[2]), number(words[3])});
         } else if (keyword == "f") {
             if (n < 4)
-                continue;
+                return;
             corners.clear();
             for (std::size_t i = 1; i < n; ++i) {
                 const CornerIndices c = parseCorner(words[i]);
                 corners.push_back(Corner{c.position, c.texCoord, c.normal});
             }
-            if (!triangulate) {
-                current->addFace(corners.data(), static_cast<int>(corners.size()));
-                continue;
-            }
-            // A fan around the first corner.
-            for (std::size_t i = 1; i + 1 < corners.size(); ++i) {
-                const Corner triangle[3] = {corners[0], corners[i], corners[i + 1]};
-                current->addFace(triangle, 3);
-            }
+            addFaces();
         } else if (keyword == "usemtl") {
             if (n >= 2)
                 current = mesh.findOrAddMaterial(std::string(words[1]));
         }
     }
-}
 
-bool inside(std::int32_t index, std::size_t poolSize)
-{
-    return index >= 0 && static_cast<std::size_t>(index) < poolSize;
-}
-
-bool indicesInside(const Mesh& mesh)
-{
-    const std::size_t positions = mesh.positions.size();
-    const std::size_t texCoords = mesh.texCoords.size();
-    const std::size_t normals = mesh.normals.size();
-    for (const auto& material : mesh.materials) {
-        const BlockArray<Corner>& corners = material->corners;
-        for (std::size_t i = 0; i < corners.size(); ++i) {
-            const Corner& c = corners[i];
-            if (!inside(c.position, positions) || !inside(c.normal, normals) || !inside(c.texCoord, texCoords))
-                return false;
+    // The faces of the polygon in corners: one, or a fan of triangles
+    // around its first corner.
+    void addFaces()
+    {
+        for (const Corner& c : corners) {
+            lowest = std::min({lowest, c.position, c.texCoord, c.normal});
+            highest.position = std::max(highest.position, c.position);
+            highest.texCoord = std::max(highest.texCoord, c.texCoord);
+            highest.normal = std::max(highest.normal, c.normal);
+        }
+        if (!triangulate) {
+            bool named = false;
+            for (const Corner& c : corners)
+                named = named || c.normal != 0;
+            unnamed += named ? 0 : 1;
+            current->addFace(corners.data(), static_cast<int>(corners.size()));
+            return;
+        }
+        for (std::size_t i = 1; i + 1 < corners.size(); ++i) {
+            const Corner triangle[3] = {corners[0], corners[i], corners[i + 1]};
+            unnamed += (triangle[0].normal | triangle[1].normal | triangle[2].normal) == 0 ? 1 : 0;
+            current->addFace(triangle, 3);
         }
     }
-    return true;
-}
+
+    Mesh& mesh;
+    double scale;
+    bool triangulate;
+    Material* current;
+    std::vector<std::string_view> words;
+    std::vector<Corner> corners;
+    // Kept while the faces come, so that checking their indices and finding
+    // the faces without normals need no second pass over every corner.
+    std::int32_t lowest = 0; // of all three indices
+    Corner highest{-1, -1, -1};
+    std::size_t unnamed = 0; // faces whose corners name no normal
+};
 
 Vec3 difference(const Vec3& a, const Vec3& b)
 {
@@ -135,22 +431,8 @@ void generateFaceNormals(Mesh& mesh)
     }
 }
 
-} // namespace
-
-Mesh* loadObjMesh(const char* path, double scale, bool triangulate)
-{
-    std::string full;
-    if (!rt::fullPath(path, full))
-        return nullptr;
-    std::unique_ptr<std::FILE, FileCloser> file(rt::openText(full.c_str()));
-    if (!file)
-        return nullptr;
-    const std::string libraryPath = mtlLibraryPath(full);
-    std::unique_ptr<std::FILE, FileCloser> library(libraryPath.empty() ? nullptr : rt::openText(libraryPath.c_str()));
-    return readObjMesh(file.get(), library.get(), full, scale, triangulate);
-}
-
-Mesh* readObjMesh(std::FILE* obj, std::FILE* library, const std::string& fullPath, double scale, bool triangulate)
+Mesh* readMesh(std::FILE* obj, std::FILE* library, LineReader::Translation translation, const std::string& fullPath,
+               double scale, bool triangulate)
 {
     try {
         std::unique_ptr<Mesh> mesh(new Mesh);
@@ -159,13 +441,18 @@ Mesh* readObjMesh(std::FILE* obj, std::FILE* library, const std::string& fullPat
         mesh->texCoords.push_back(TexCoord{});
         mesh->normals.push_back(Vec3{});
 
-        readStatements(obj, *mesh, scale, triangulate);
+        StatementReader statements(*mesh, scale, triangulate);
+        {
+            LineReader lines(obj, translation);
+            statements.read(lines);
+        }
         if (library)
-            readMtlLibrary(library, *mesh);
+            readMtlLibrary(library, *mesh, translation);
         mesh->removeEmptyMaterials();
-        if (!indicesInside(*mesh))
+        if (!statements.indicesInside())
             return nullptr;
-        generateFaceNormals(*mesh);
+        if (statements.facesWithoutNormals())
+            generateFaceNormals(*mesh);
         if (mesh->positions.empty() || mesh->materials.empty())
             return nullptr;
         return mesh.release();
@@ -173,4 +460,25 @@ Mesh* readObjMesh(std::FILE* obj, std::FILE* library, const std::string& fullPat
         // A mesh too large for memory is a file that cannot be loaded.
         return nullptr;
     }
+}
+
+} // namespace
+
+Mesh* loadObjMesh(const char* path, double scale, bool triangulate)
+{
+    std::string full;
+    if (!rt::fullPath(path, full))
+        return nullptr;
+    // Binary streams, translated as text mode would by the line reader.
+    std::unique_ptr<std::FILE, FileCloser> file(rt::openBinary(full.c_str()));
+    if (!file)
+        return nullptr;
+    const std::string libraryPath = mtlLibraryPath(full);
+    std::unique_ptr<std::FILE, FileCloser> library(libraryPath.empty() ? nullptr : rt::openBinary(libraryPath.c_str()));
+    return readMesh(file.get(), library.get(), LineReader::textMode, full, scale, triangulate);
+}
+
+Mesh* readObjMesh(std::FILE* obj, std::FILE* library, const std::string& fullPath, double scale, bool triangulate)
+{
+    return readMesh(obj, library, LineReader::asStored, fullPath, scale, triangulate);
 }

@@ -13,5 +13,6 @@ class Mesh;
 Mesh* loadObjMesh(const char* path, double scale, bool triangulate);
 
 // The same from an open OBJ stream, with its library stream (null when there
-// is none); fullPath becomes the mesh's filePath and gives its directory.
+// is none), both read byte for byte (a text-mode stream, a memory stream);
+// fullPath becomes the mesh's filePath and gives its directory.
 Mesh* readObjMesh(std::FILE* obj, std::FILE* library, const std::string& fullPath, double scale, bool triangulate);

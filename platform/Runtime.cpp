@@ -4,7 +4,12 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <vector>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -117,74 +122,23 @@ std::string directoryOf(const std::string& fullPath)
 
 namespace {
 
-// A read-only stream over a binary file that translates like msvcrt's text
-// mode: CR LF becomes LF, a lone CR stays, and a Ctrl-Z byte is the end.
-struct TextReader {
+// A read-only stream over a binary file, translated like msvcrt's text mode.
+struct TextStream {
+    explicit TextStream(std::FILE* file) : file(file), reader(file) {}
     std::FILE* file;
-    bool ended = false;
-    bool carriageReturn = false; // a CR ended the previous block
+    TextModeReader reader;
 };
 
 ssize_t textRead(void* cookie, char* out, size_t size)
 {
-    TextReader& reader = *static_cast<TextReader*>(cookie);
-    size_t count = 0;
-    while (count == 0 && !reader.ended) {
-        // Read a block in place behind room for a held-back CR, then
-        // translate it down to the front of out.
-        const size_t room = reader.carriageReturn ? size - 1 : size;
-        if (room == 0) {
-            // One byte of room and a CR held back: look at the next byte.
-            const int next = std::getc(reader.file);
-            reader.carriageReturn = false;
-            if (next == '\n')
-                out[count++] = '\n';
-            else {
-                out[count++] = '\r';
-                if (next != EOF)
-                    std::ungetc(next, reader.file);
-            }
-            break;
-        }
-        char* block = out + (size - room);
-        const size_t n = std::fread(block, 1, room, reader.file);
-        if (n == 0) {
-            reader.ended = true;
-            if (reader.carriageReturn) {
-                out[count++] = '\r';
-                reader.carriageReturn = false;
-            }
-            break;
-        }
-        for (size_t i = 0; i < n; ++i) {
-            const char c = block[i];
-            if (reader.carriageReturn) {
-                reader.carriageReturn = false;
-                if (c != '\n')
-                    out[count++] = '\r';
-            }
-            if (c == 0x1A) {
-                reader.ended = true;
-                break;
-            }
-            if (c == '\r')
-                reader.carriageReturn = true;
-            else
-                out[count++] = c;
-        }
-        if (reader.ended && reader.carriageReturn) {
-            out[count++] = '\r';
-            reader.carriageReturn = false;
-        }
-    }
-    return static_cast<ssize_t>(count);
+    return static_cast<ssize_t>(static_cast<TextStream*>(cookie)->reader.read(out, size));
 }
 
 int textClose(void* cookie)
 {
-    TextReader* reader = static_cast<TextReader*>(cookie);
-    const int result = std::fclose(reader->file);
-    delete reader;
+    TextStream* stream = static_cast<TextStream*>(cookie);
+    const int result = std::fclose(stream->file);
+    delete stream;
     return result;
 }
 
@@ -195,14 +149,17 @@ std::FILE* openText(const char* path)
     std::FILE* file = std::fopen(path, "rb");
     if (!file)
         return nullptr;
-    TextReader* reader = new TextReader{file};
-    cookie_io_functions_t functions{};
-    functions.read = textRead;
-    functions.close = textClose;
-    std::FILE* stream = fopencookie(reader, "r", functions);
+    TextStream* text = new (std::nothrow) TextStream(file);
+    std::FILE* stream = nullptr;
+    if (text) {
+        cookie_io_functions_t functions{};
+        functions.read = textRead;
+        functions.close = textClose;
+        stream = fopencookie(text, "r", functions);
+    }
     if (!stream) {
         std::fclose(file);
-        delete reader;
+        delete text;
     }
     return stream;
 }
@@ -232,5 +189,96 @@ int setStreamMode(std::FILE* stream, int /*mode*/)
 }
 
 #endif
+
+std::FILE* openBinary(const char* path)
+{
+    return std::fopen(path, "rb");
+}
+
+namespace {
+
+// Index of the first CR or Ctrl-Z in [p, p + n), n when there is none.
+std::size_t findTextModeByte(const char* p, std::size_t n)
+{
+    std::size_t i = 0;
+#ifdef __SSE2__
+    const __m128i cr = _mm_set1_epi8('\r');
+    const __m128i ctrlZ = _mm_set1_epi8('\x1A');
+    for (; i + 16 <= n; i += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        const int found = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(bytes, cr), _mm_cmpeq_epi8(bytes, ctrlZ)));
+        if (found)
+            return i + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(found)));
+    }
+#endif
+    for (; i < n; ++i) {
+        if (p[i] == '\r' || p[i] == '\x1A')
+            return i;
+    }
+    return n;
+}
+
+} // namespace
+
+std::size_t TextModeReader::read(char* out, std::size_t size)
+{
+    std::size_t count = 0;
+    while (count == 0 && !ended && size > 0) {
+        if (carriageReturn && size == 1) {
+            // No room behind the held-back CR: look at the next byte alone.
+            carriageReturn = false;
+            const int next = std::getc(file);
+            if (next == '\n')
+                out[0] = '\n';
+            else {
+                out[0] = '\r';
+                if (next != EOF)
+                    std::ungetc(next, file);
+            }
+            return 1;
+        }
+        // Read behind the held-back CR, so that it pairs with what follows.
+        const std::size_t held = carriageReturn ? 1 : 0;
+        const std::size_t n = std::fread(out + held, 1, size - held, file);
+        carriageReturn = false;
+        if (held)
+            out[0] = '\r';
+        if (n == 0) {
+            ended = true;
+            return held;
+        }
+        count = translate(out, held + n);
+    }
+    return count;
+}
+
+// Translates block in place and returns the size left. Runs without a CR or
+// a Ctrl-Z, the whole block in most files, are found a vector at a time.
+std::size_t TextModeReader::translate(char* block, std::size_t size)
+{
+    std::size_t kept = 0;
+    std::size_t i = 0;
+    for (;;) {
+        const std::size_t special = i + findTextModeByte(block + i, size - i);
+        if (kept != i)
+            std::memmove(block + kept, block + i, special - i);
+        kept += special - i;
+        if (special == size)
+            break;
+        if (block[special] == '\x1A') {
+            ended = true;
+            break;
+        }
+        if (special + 1 == size) {
+            // Whether this CR goes depends on the next block.
+            carriageReturn = true;
+            break;
+        }
+        if (block[special + 1] != '\n')
+            block[kept++] = '\r';
+        i = special + 1;
+    }
+    return kept;
+}
 
 } // namespace rt

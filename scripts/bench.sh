@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Load benchmark: our OBJ reader against tinyobjloader, natively and under
-# Wine for i686 and x86_64. Prints figures; it is not a test and never fails
-# on a slow result.
+# Wine for i686 and x86_64; then the frame benchmark on i686 under Wine and
+# Xvfb. Prints figures; it is not a test and never fails on a slow result.
 #   bash scripts/bench.sh [RUNS]        (5 runs per loader by default)
 #
 # Builds the trees first if they are missing (scripts/build.sh), otherwise
@@ -67,3 +67,16 @@ echo
 echo "=== i686: grid-5m.obj, 1 run each, each loader in its own process"
 bench i686 "$data/grid-5m.obj" 1 --only ours || echo "ours: the 32-bit build did not load the 5M-triangle file"
 bench i686 "$data/grid-5m.obj" 1 --only tiny | grep -E 'tinyobjloader (load|triangles|peak)|FAILED' || true
+
+# Frames: the viewer's plain and anaglyph frames against the same triangles
+# from vertex arrays, in a 512 x 512 viewer window on a private Xvfb display;
+# also each frame with a glBegin/glEnd pair per triangle, the way the viewer
+# drew before it kept display lists.
+echo
+echo "=== i686: frames of grid-1m.obj, 10 of each kind"
+cmake build/i686 >/dev/null
+cmake --build build/i686 --target bench_frame -j "$(nproc)" >/dev/null
+frame_file=$data/grid-1m.obj
+xvfb-run -a -s "-screen 0 1280x1024x24" \
+  wine build/i686/bench/bench_frame.exe "Z:${frame_file//\//\\}" 10 --each-triangle </dev/null 2>/dev/null |
+  tr -d '\r' || echo "bench_frame failed"

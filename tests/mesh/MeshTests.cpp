@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 TEST(Mesh, FindOrAddMaterialMatchesNamesExactly)
 {
     Mesh mesh;
@@ -70,4 +72,32 @@ TEST(BlockArray, GrowsAcrossBlocksWithoutLosingValues)
         ASSERT_EQ(i * 7, values[static_cast<std::size_t>(i)]);
     EXPECT_EQ((count - 1) * 7, values[values.size() - 1]);
     EXPECT_LT(values.memoryBytes(), (static_cast<std::size_t>(count) + BlockArray<int>::kBlockSize) * sizeof(int) + 4096);
+}
+
+TEST(BlockArray, AppendedRunsCrossBlockEdges)
+{
+    // Runs of 1 to 40 values, then runs longer than a block, from the small
+    // first block on: every run that straddles an edge, or a doubling of the
+    // first block, must land whole and in order.
+    BlockArray<int> values;
+    std::vector<int> expected;
+    std::vector<int> run;
+    int next = 0;
+    for (std::size_t length = 1; expected.size() < 3 * BlockArray<int>::kBlockSize; length = length % 40 + 1) {
+        run.clear();
+        for (std::size_t i = 0; i < length; ++i)
+            run.push_back(next++);
+        values.append(run.data(), run.size());
+        expected.insert(expected.end(), run.begin(), run.end());
+    }
+    run.assign(2 * BlockArray<int>::kBlockSize + 5, 0);
+    for (int& v : run)
+        v = next++;
+    values.append(run.data(), run.size());
+    expected.insert(expected.end(), run.begin(), run.end());
+    values.append(run.data(), 0);
+
+    ASSERT_EQ(expected.size(), values.size());
+    for (std::size_t i = 0; i < expected.size(); ++i)
+        ASSERT_EQ(expected[i], values[i]) << i;
 }

@@ -202,7 +202,7 @@ TEST(ObjReader, BadIndicesFailTheLoad)
 {
     const char* faces[] = {
         "f -1 -2 -3\n", "f 1 2 5\n", "f 1/2 2/1 3/1\n", "f 1//2 2//1 3//1\n", "f 1/-1 2 3\n",
-        "f 99999999999999999999 1 2\n",
+        "f 1//-1 2 3\n", "f 1 2 -3\n", "f 99999999999999999999 1 2\n", "f 1 2 4294967297\n",
     };
     for (const char* face : faces)
         EXPECT_FALSE(loadText("bad-index", std::string(kSquare) + "vt 0 0\nvn 0 0 1\n" + face)) << face;

@@ -1,0 +1,52 @@
+#include "app/FileDialogs.h"
+
+#include "window/ChildControls.h"
+
+#include <commdlg.h>
+
+#include <cstring>
+
+namespace {
+
+// Starts on the OBJ filter; remembered for the rest of the run.
+DWORD meshFilterIndex = 2;
+
+// One file dialog: filter pairs end with a second zero byte. filterIndex is
+// updated with the filter the user ended with when the dialog succeeds.
+std::string runFileDialog(HWND owner, const char* filter, DWORD& filterIndex, const char* title, DWORD flags,
+                          bool save)
+{
+    char path[MAX_PATH] = "";
+    OPENFILENAMEA ofn;
+    std::memset(&ofn, 0, sizeof ofn);
+    // The size without the fields later system versions added.
+    ofn.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
+    ofn.hwndOwner = owner;
+    ofn.hInstance = appInstance;
+    ofn.lpstrFilter = filter;
+    ofn.nFilterIndex = filterIndex;
+    ofn.lpstrFile = path;
+    ofn.nMaxFile = MAX_PATH;
+    ofn.lpstrTitle = title;
+    ofn.Flags = flags;
+    ofn.lpstrDefExt = "";
+    if (!(save ? GetSaveFileNameA(&ofn) : GetOpenFileNameA(&ofn)))
+        return std::string();
+    filterIndex = ofn.nFilterIndex;
+    return path;
+}
+
+} // namespace
+
+std::string chooseMeshFile(HWND owner)
+{
+    return runFileDialog(owner, "All Files (*.*)\0*.*\0Wavefront Obj (*.obj)\0*.obj\0", meshFilterIndex, "Open Mesh",
+                         OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY, false);
+}
+
+std::string chooseImageFile(HWND owner)
+{
+    DWORD filterIndex = 1;
+    return runFileDialog(owner, "Bitmap files(*.bmp)\0*.bmp\0", filterIndex, "Save image as",
+                         OFN_EXPLORER | OFN_OVERWRITEPROMPT, true);
+}

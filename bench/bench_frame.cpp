@@ -1,0 +1,361 @@
+// Times the viewer's frames on one mesh against what the driver does with
+// the same triangles from vertex arrays:
+//
+//   bench_frame FILE [FRAMES] [--each-triangle]
+//
+// Opens FILE in a real viewer window with the client area the program starts
+// with (512 x 512) and draws FRAMES frames (10 by default) of each kind,
+// taking turns:
+//   plain     the viewer's plain frame
+//   anaglyph  the viewer's anaglyph frame (the mesh drawn twice)
+//   arrays    the mesh's triangles from client vertex arrays (texture
+//             coordinates, normals, positions as floats), one glDrawArrays
+//             with the first material's colours, untextured: the driver's
+//             own limit for this geometry
+// and with --each-triangle also the plain and the anaglyph frame with every
+// triangle sent in its own glBegin/glEnd pair (drawMeshImmediate), the way
+// the viewer drew before it kept display lists.
+//
+// Every frame goes the real way: redraw, WM_PAINT, beginPaint, drawing,
+// endPaint (the swap); then glFinish, so that a frame counts only once the
+// driver has finished it. Prints the median milliseconds per frame of each
+// kind, the ratios to the arrays frame and the triangle count; then the
+// first frame of a mesh, which records the display lists, with the memory
+// they take (the process's working set before and after).
+//
+// Under Wine give FILE as a Windows path ('Z:\tmp\grid.obj'). MB here are
+// 10^6 bytes.
+
+#include "app/ViewerWindow.h"
+#include "mesh/Mesh.h"
+#include "mesh/ObjReader.h"
+
+#include <windows.h>
+#include <psapi.h>
+
+#include <GL/gl.h>
+#include <GL/glext.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr double kMB = 1e6;
+
+double workingSet()
+{
+    PROCESS_MEMORY_COUNTERS counters{};
+    counters.cb = sizeof counters;
+    if (!GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters))
+        return 0.0;
+    return static_cast<double>(counters.WorkingSetSize);
+}
+
+double seconds(std::chrono::steady_clock::duration d)
+{
+    return std::chrono::duration<double>(d).count();
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const std::size_t n = values.size();
+    return n % 2 ? values[n / 2] : 0.5 * (values[n / 2 - 1] + values[n / 2]);
+}
+
+// The viewer's triangles as the arrays frame sends them.
+struct TriangleArrays {
+    std::vector<GLfloat> texCoords; // 2 a corner
+    std::vector<GLfloat> normals;   // 3 a corner
+    std::vector<GLfloat> positions; // 3 a corner
+    GLsizei corners = 0;
+
+    void build(const Mesh& mesh)
+    {
+        std::size_t count = 0;
+        for (const auto& material : mesh.materials)
+            for (std::size_t f = 0; f < material->faceCount(); ++f)
+                count += material->face(f).cornerCount == 3 ? 3 : 0;
+        texCoords.reserve(count * 2);
+        normals.reserve(count * 3);
+        positions.reserve(count * 3);
+        for (const auto& material : mesh.materials) {
+            for (std::size_t f = 0; f < material->faceCount(); ++f) {
+                const Face face = material->face(f);
+                if (face.cornerCount != 3)
+                    continue;
+                for (int j = 0; j < 3; ++j) {
+                    const Corner& c = face.corner(j);
+                    const TexCoord& t = mesh.texCoords[static_cast<std::size_t>(c.texCoord)];
+                    const Vec3& n = mesh.normals[static_cast<std::size_t>(c.normal)];
+                    const Vec3& p = mesh.positions[static_cast<std::size_t>(c.position)];
+                    texCoords.insert(texCoords.end(), {static_cast<GLfloat>(t.u), static_cast<GLfloat>(1.0 - t.v)});
+                    normals.insert(normals.end(), {static_cast<GLfloat>(n.x), static_cast<GLfloat>(n.y),
+                                                   static_cast<GLfloat>(n.z)});
+                    positions.insert(positions.end(), {static_cast<GLfloat>(p.x), static_cast<GLfloat>(p.y),
+                                                       static_cast<GLfloat>(p.z)});
+                }
+            }
+        }
+        corners = static_cast<GLsizei>(count);
+    }
+
+    std::size_t bytes() const
+    {
+        return (texCoords.size() + normals.size() + positions.size()) * sizeof(GLfloat);
+    }
+};
+
+// The viewer with one more kind of frame: while drawArrays is set, WM_PAINT
+// draws the arrays frame instead of the viewer's own.
+class BenchViewer : public ViewerWindow {
+public:
+    LRESULT windowProc(UINT message, WPARAM wParam, LPARAM lParam) override
+    {
+        if (message == WM_PAINT && context.renderingContext && (drawArrays || eachTriangle)) {
+            if (drawArrays) {
+                paintArrays();
+            } else {
+                context.beginPaint();
+                if (anaglyphMode)
+                    renderAnaglyph(&ViewerWindow::drawMeshImmediate);
+                else
+                    renderPlain(&ViewerWindow::drawMeshImmediate);
+                context.endPaint();
+            }
+            return 0;
+        }
+        return ViewerWindow::windowProc(message, wParam, lParam);
+    }
+
+    bool drawArrays = false;   // the arrays frame
+    bool eachTriangle = false; // the viewer's frames, a glBegin/glEnd pair a triangle
+    TriangleArrays arrays;
+
+private:
+    // The plain frame's state and matrices, then the whole mesh in one draw.
+    void paintArrays()
+    {
+        context.beginPaint();
+        glEnable(GL_LIGHTING);
+        glClearColor(0.3f, 0.3f, 0.3f, 0.0f);
+        glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        glMatrixMode(GL_PROJECTION);
+        glLoadIdentity();
+        glMatrixMode(GL_MODELVIEW);
+        glLoadIdentity();
+        setupLight();
+        camera.applyProjection();
+        if (mesh && !mesh->materials.empty()) {
+            const Material& m = *mesh->materials.front();
+            const GLfloat diffuse[4] = {m.diffuse[0], m.diffuse[1], m.diffuse[2], 1.0f};
+            const GLfloat specular[4] = {m.specular[0], m.specular[1], m.specular[2], 1.0f};
+            const GLfloat emission[4] = {m.ambient[0] * m.diffuse[0], m.ambient[1] * m.diffuse[1],
+                                         m.ambient[2] * m.diffuse[2], 1.0f};
+            glColor3fv(diffuse);
+            glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, diffuse);
+            glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, specular);
+            glMaterialfv(GL_FRONT_AND_BACK, GL_EMISSION, emission);
+            glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, m.shininess);
+        }
+        if (arrays.corners > 0) {
+            glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+            glEnableClientState(GL_NORMAL_ARRAY);
+            glEnableClientState(GL_VERTEX_ARRAY);
+            glTexCoordPointer(2, GL_FLOAT, 0, arrays.texCoords.data());
+            glNormalPointer(GL_FLOAT, 0, arrays.normals.data());
+            glVertexPointer(3, GL_FLOAT, 0, arrays.positions.data());
+            glDrawArrays(GL_TRIANGLES, 0, arrays.corners);
+            glDisableClientState(GL_VERTEX_ARRAY);
+            glDisableClientState(GL_NORMAL_ARRAY);
+            glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+        }
+        glFlush();
+        context.endPaint();
+    }
+};
+
+void pumpMessages()
+{
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT)
+            continue;
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+}
+
+// One frame through the paint message; its time in milliseconds, counted
+// until the driver has finished it.
+double timeFrame(BenchViewer& viewer)
+{
+    pumpMessages();
+    const auto start = std::chrono::steady_clock::now();
+    viewer.redraw();
+    viewer.context.makeCurrent(nullptr);
+    glFinish();
+    viewer.context.releaseCurrent();
+    const auto stop = std::chrono::steady_clock::now();
+    return seconds(stop - start) * 1000.0;
+}
+
+enum Kind { Plain, Anaglyph, Arrays, PlainEach, AnaglyphEach, KindCount };
+
+const char* const kKindNames[KindCount] = {"plain", "anaglyph", "arrays", "plain, each triangle",
+                                           "anaglyph, each triangle"};
+
+double timeFrame(BenchViewer& viewer, Kind kind)
+{
+    viewer.anaglyphMode = kind == Anaglyph || kind == AnaglyphEach;
+    viewer.drawArrays = kind == Arrays;
+    viewer.eachTriangle = kind == PlainEach || kind == AnaglyphEach;
+    return timeFrame(viewer);
+}
+
+void row(const char* label, const char* format, ...) __attribute__((format(printf, 2, 3)));
+
+void row(const char* label, const char* format, ...)
+{
+    std::printf("%-40s ", label);
+    va_list args;
+    va_start(args, format);
+    std::vprintf(format, args);
+    va_end(args);
+    std::printf("\n");
+}
+
+int usage()
+{
+    std::fprintf(stderr, "usage: bench_frame FILE [FRAMES] [--each-triangle]\n");
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const char* path = nullptr;
+    int frames = 10;
+    bool eachTriangle = false;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--each-triangle") == 0) {
+            eachTriangle = true;
+        } else if (!path) {
+            path = argv[i];
+        } else {
+            char* end;
+            frames = static_cast<int>(std::strtol(argv[i], &end, 10));
+            if (*end || frames < 1)
+                return usage();
+        }
+    }
+    if (!path)
+        return usage();
+    const int kinds = eachTriangle ? KindCount : Arrays + 1;
+
+    // Read once on its own first: it times the load, and a file that cannot
+    // be read ends here rather than in the viewer's message box.
+    std::size_t triangles = 0;
+    double meshBytes = 0.0;
+    double loadSeconds = 0.0;
+    {
+        const auto start = std::chrono::steady_clock::now();
+        std::unique_ptr<Mesh> mesh(loadObjMesh(path, 0.01, true));
+        loadSeconds = seconds(std::chrono::steady_clock::now() - start);
+        if (!mesh) {
+            std::fprintf(stderr, "bench_frame: cannot load %s\n", path);
+            return 1;
+        }
+        for (const auto& material : mesh->materials)
+            for (std::size_t f = 0; f < material->faceCount(); ++f)
+                triangles += material->face(f).cornerCount == 3 ? 1 : 0;
+        meshBytes = static_cast<double>(mesh->memoryBytes());
+    }
+
+    BenchViewer viewer;
+    viewer.startMesh = ViewerWindow::StartMesh::FromPath;
+    viewer.startMeshPath = path;
+    viewer.createMainWindow(512, 512);
+    if (!viewer.hwnd || !viewer.context.renderingContext || !viewer.mesh) {
+        std::fprintf(stderr, "bench_frame: no viewer window with the mesh\n");
+        return 1;
+    }
+    pumpMessages();
+    std::string renderer = "?";
+    GLint samples = 0;
+    viewer.context.makeCurrent(nullptr);
+    if (const GLubyte* name = glGetString(GL_RENDERER))
+        renderer = reinterpret_cast<const char*>(name);
+    glGetIntegerv(GL_SAMPLES, &samples);
+    viewer.context.releaseCurrent();
+
+    try {
+        viewer.arrays.build(*viewer.mesh);
+    } catch (const std::bad_alloc&) {
+        std::fprintf(stderr, "bench_frame: no memory for the vertex arrays\n");
+        return 1;
+    }
+
+    // One frame of each kind before timing, then the kinds take turns.
+    std::vector<double> times[KindCount];
+    for (int kind = 0; kind < kinds; ++kind)
+        timeFrame(viewer, static_cast<Kind>(kind));
+    for (int i = 0; i < frames; ++i)
+        for (int kind = 0; kind < kinds; ++kind)
+            times[kind].push_back(timeFrame(viewer, static_cast<Kind>(kind)));
+
+    // The first frame of a mesh: the lists are recorded, then drawn.
+    viewer.context.makeCurrent(nullptr);
+    const double withLists = workingSet();
+    viewer.meshLists.release();
+    glFinish();
+    const double withoutLists = workingSet();
+    viewer.context.releaseCurrent();
+    const double firstFrame = timeFrame(viewer, Plain);
+    const double recorded = workingSet();
+    const bool listsReady = viewer.meshLists.ready();
+
+    row("file", "%s", path);
+    row("renderer", "%s, %d samples a pixel", renderer.c_str(), samples);
+    row("window client area", "512 x 512");
+    row("triangles", "%s", std::to_string(triangles).c_str());
+    row("materials", "%s", std::to_string(viewer.mesh->materials.size()).c_str());
+    row("frames of each kind", "%d", frames);
+    for (int kind = 0; kind < kinds; ++kind) {
+        const std::vector<double>& t = times[kind];
+        char label[64];
+        std::snprintf(label, sizeof label, "%s frame (median)", kKindNames[kind]);
+        row(label, "%.1f ms  (%.1f .. %.1f)", median(t), *std::min_element(t.begin(), t.end()),
+            *std::max_element(t.begin(), t.end()));
+    }
+    const double arrays = median(times[Arrays]);
+    row("ratio plain/arrays", "%.2f", median(times[Plain]) / arrays);
+    row("ratio anaglyph/arrays", "%.2f", median(times[Anaglyph]) / arrays);
+    if (eachTriangle) {
+        row("ratio plain, each triangle/arrays", "%.2f", median(times[PlainEach]) / arrays);
+        row("ratio anaglyph, each triangle/arrays", "%.2f", median(times[AnaglyphEach]) / arrays);
+    }
+    row("first frame (recording the lists)", "%.1f ms%s", firstFrame,
+        listsReady ? "" : " (NO LISTS: drawn triangle by triangle)");
+    row("working set", "%.1f MB", withLists / kMB);
+    row("display lists (released, recorded)", "%+.1f MB, %+.1f MB", (withoutLists - withLists) / kMB,
+        (recorded - withoutLists) / kMB);
+    row("load alone", "%.3f s", loadSeconds);
+    row("mesh size", "%.1f MB", meshBytes / kMB);
+    row("vertex arrays (arrays frame)", "%.1f MB", static_cast<double>(viewer.arrays.bytes()) / kMB);
+
+    DestroyWindow(viewer.hwnd);
+    pumpMessages();
+    return 0;
+}

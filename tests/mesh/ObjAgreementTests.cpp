@@ -1,0 +1,429 @@
+// loadObjMesh reads the common statements in a single pass of its own and
+// hands every other line to splitStatement. These tests hold it to the
+// plainest reading of the same rules, on generated files full of what that
+// pass must not take for plain: the two must give the same mesh, to the
+// last bit of every number.
+
+#include "tests/mesh/MeshFixtures.h"
+
+#include "camera/Vec3.h"
+#include "mesh/LineReader.h"
+#include "mesh/MtlReader.h"
+#include "mesh/Numbers.h"
+#include "mesh/Statement.h"
+#include "platform/Runtime.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+
+double number(const std::string& word)
+{
+    return toDouble(word.data(), word.data() + word.size());
+}
+
+Vec3 difference(const Vec3& a, const Vec3& b)
+{
+    return Vec3{a.x - b.x, a.y - b.y, a.z - b.z};
+}
+
+// The plainest reading of an OBJ file: readLine on a text-mode stream (on
+// Windows the runtime's own translation), splitStatement on every line,
+// toDouble and parseCorner on the words; then the library through a
+// text-mode stream, and the empty materials, the index check and the
+// generated normals each in a pass of its own. Null where loadObjMesh must
+// give nothing.
+std::unique_ptr<Mesh> plainReading(const std::string& path, double scale, bool triangulate)
+{
+    std::string full;
+    if (!rt::fullPath(path.c_str(), full))
+        return nullptr;
+    std::unique_ptr<std::FILE, FileCloser> file(rt::openText(full.c_str()));
+    if (!file)
+        return nullptr;
+    auto mesh = std::make_unique<Mesh>();
+    mesh->filePath = full;
+    mesh->directory = rt::directoryOf(full);
+    mesh->texCoords.push_back(TexCoord{});
+    mesh->normals.push_back(Vec3{});
+    Material* current = mesh->findOrAddMaterial("");
+    while (char* line = readLine(file.get())) {
+        const std::vector<std::string> words = splitStatement(line);
+        std::free(line);
+        const std::size_t n = words.size();
+        if (n == 0)
+            continue;
+        if (words[0] == "v" && n == 4) {
+            mesh->positions.push_back(Vec3{number(words[1]) * scale, number(words[2]) * scale, number(words[3]) * scale});
+        } else if (words[0] == "vt" && n == 3) {
+            mesh->texCoords.push_back(TexCoord{number(words[1]), number(words[2])});
+        } else if (words[0] == "vn" && n == 4) {
+            mesh->normals.push_back(Vec3{number(words[1]), number(words[2]), number(words[3])});
+        } else if (words[0] == "f" && n >= 4) {
+            std::vector<Corner> corners;
+            for (std::size_t i = 1; i < n; ++i) {
+                const CornerIndices c = parseCorner(words[i]);
+                corners.push_back(Corner{c.position, c.texCoord, c.normal});
+            }
+            if (!triangulate)
+                current->addFace(corners.data(), static_cast<int>(corners.size()));
+            for (std::size_t i = 1; triangulate && i + 1 < corners.size(); ++i) {
+                const Corner triangle[3] = {corners[0], corners[i], corners[i + 1]};
+                current->addFace(triangle, 3);
+            }
+        } else if (words[0] == "usemtl" && n >= 2) {
+            current = mesh->findOrAddMaterial(words[1]);
+        }
+    }
+    const std::string libraryPath = mtlLibraryPath(full);
+    std::unique_ptr<std::FILE, FileCloser> library(libraryPath.empty() ? nullptr : rt::openText(libraryPath.c_str()));
+    if (library)
+        readMtlLibrary(library.get(), *mesh);
+    mesh->removeEmptyMaterials();
+
+    const auto inside = [](std::int32_t index, std::size_t size) {
+        return index >= 0 && static_cast<std::size_t>(index) < size;
+    };
+    for (const auto& material : mesh->materials) {
+        for (std::size_t i = 0; i < material->corners.size(); ++i) {
+            const Corner& c = material->corners[i];
+            if (!inside(c.position, mesh->positions.size()) || !inside(c.texCoord, mesh->texCoords.size()) ||
+                !inside(c.normal, mesh->normals.size()))
+                return nullptr;
+        }
+    }
+    for (const auto& material : mesh->materials) {
+        for (std::size_t f = 0; f < material->faceCount(); ++f) {
+            const Face face = material->face(f);
+            bool named = false;
+            for (int j = 0; j < face.cornerCount; ++j)
+                named = named || face.normalIndex(j) != 0;
+            if (named)
+                continue;
+            const Vec3& p0 = mesh->positions[static_cast<std::size_t>(face.positionIndex(0))];
+            Vec3 e1 = difference(mesh->positions[static_cast<std::size_t>(face.positionIndex(1))], p0);
+            Vec3 e2 = difference(mesh->positions[static_cast<std::size_t>(face.positionIndex(face.cornerCount - 1))], p0);
+            normalize(e1);
+            normalize(e2);
+            Vec3 normal = cross(e1, e2);
+            const std::int32_t next = static_cast<std::int32_t>(mesh->normals.size());
+            mesh->normals.push_back(normalize(normal));
+            for (int j = 0; j < face.cornerCount; ++j)
+                material->corners[face.first + static_cast<std::uint32_t>(j)].normal = next;
+        }
+    }
+    if (mesh->positions.empty() || mesh->materials.empty())
+        return nullptr;
+    return mesh;
+}
+
+template <class T>
+bool sameBits(const T& a, const T& b)
+{
+    return std::memcmp(&a, &b, sizeof(T)) == 0;
+}
+
+template <class T>
+::testing::AssertionResult samePool(const char* name, const BlockArray<T>& expected, const BlockArray<T>& actual)
+{
+    if (expected.size() != actual.size())
+        return ::testing::AssertionFailure() << name << ": " << actual.size() << " entries, not " << expected.size();
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        if (!sameBits(expected[i], actual[i]))
+            return ::testing::AssertionFailure() << name << " entry " << i << " differs";
+    }
+    return ::testing::AssertionSuccess();
+}
+
+// Both null, or the same pools, materials and faces, bit for bit.
+::testing::AssertionResult sameMesh(const Mesh* expected, const Mesh* actual)
+{
+    if (!expected || !actual) {
+        if (!expected && !actual)
+            return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure() << (actual ? "loadObjMesh gave a mesh that the plain reading rejects"
+                                                        : "loadObjMesh gave nothing");
+    }
+    if (expected->filePath != actual->filePath || expected->directory != actual->directory)
+        return ::testing::AssertionFailure() << "paths differ";
+    for (auto result : {samePool("positions", expected->positions, actual->positions),
+                        samePool("texCoords", expected->texCoords, actual->texCoords),
+                        samePool("normals", expected->normals, actual->normals)}) {
+        if (!result)
+            return result;
+    }
+    if (expected->materials.size() != actual->materials.size())
+        return ::testing::AssertionFailure() << actual->materials.size() << " materials, not "
+                                             << expected->materials.size();
+    for (std::size_t m = 0; m < expected->materials.size(); ++m) {
+        const Material& e = *expected->materials[m];
+        const Material& a = *actual->materials[m];
+        if (e.name != a.name || e.textureName != a.textureName || !sameBits(e.ambient, a.ambient) ||
+            !sameBits(e.diffuse, a.diffuse) || !sameBits(e.specular, a.specular) || !sameBits(e.shininess, a.shininess))
+            return ::testing::AssertionFailure() << "material " << m << " (\"" << e.name << "\") differs";
+        if (auto result = samePool("corners", e.corners, a.corners); !result)
+            return result << " in material " << m;
+        if (auto result = samePool("faceEnds", e.faceEnds, a.faceEnds); !result)
+            return result << " in material " << m;
+    }
+    return ::testing::AssertionSuccess();
+}
+
+// OBJ text built from a seeded generator: mostly plain statements, and
+// among them the numbers, corners, words and line ends that a fast reading
+// could get wrong.
+class RandomObj {
+public:
+    // A sound file has no index outside its pools and no Ctrl-Z, so that
+    // it loads; of the others, two in five have a bad index now and then.
+    RandomObj(std::uint32_t seed, bool sound) : random(seed), sound(sound), badIndices(!sound && chance(40)) {}
+
+    // lines random lines, and longLines lines longer than a block among them.
+    std::string file(int lines, int longLines)
+    {
+        // Enough plain vertices first that most faces can load.
+        lineEnd = chance(50) ? "\n" : chance(70) ? "\r\n" : "";
+        std::string text;
+        for (int i = 0; i < kVertices; ++i) {
+            text += "v " + plainNumber() + " " + plainNumber() + " " + plainNumber() + end();
+            text += "vt " + plainNumber() + " " + plainNumber() + end();
+            text += "vn " + plainNumber() + " " + plainNumber() + " " + plainNumber() + end();
+        }
+        for (int i = 0; i < lines; ++i) {
+            text += line() + end();
+            if (longLines > 0 && below(static_cast<std::size_t>(lines - i)) < static_cast<std::size_t>(longLines)) {
+                text += longLine() + end();
+                --longLines;
+            }
+        }
+        if (!sound && chance(5))
+            text.insert(below(text.size() + 1), "\x1A");
+        if (chance(30))
+            text += line(); // no line feed after the last line
+        return text;
+    }
+
+    std::string library()
+    {
+        lineEnd = chance(50) ? "\n" : "\r\n";
+        return "newmtl a" + end() + "Kd " + number() + " " + number() + " " + number() + end() + "Ns " + number() +
+               end() + "newmtl \"c d\"" + end() + "Ka 0.5 0.25 1e-3 # ambient" + end() +
+               "map_Kd \"tex ture.tga\"" + end() + "newmtl A\tx" + end() + "Ks 1 2 3" + end() + "Kd 1 2" + end() +
+               "newmtl b" + end() + "Ks " + number() + " " + number() + " " + number();
+    }
+
+private:
+    static constexpr int kVertices = 40;
+
+    std::size_t below(std::size_t n) { return random() % n; }
+    bool chance(int percent) { return below(100) < static_cast<std::size_t>(percent); }
+
+    template <std::size_t N>
+    std::string pick(const char* const (&choices)[N])
+    {
+        return choices[below(N)];
+    }
+
+    // The file's line end, or now and then another.
+    std::string end()
+    {
+        if (!lineEnd.empty() && !chance(3))
+            return lineEnd;
+        const char* const ends[] = {"\n", "\r\n", "\r\r\n", "\n\r", "\r\n\r\n", " \n", "\t\r\n"};
+        return pick(ends);
+    }
+
+    std::string blank()
+    {
+        const char* const blanks[] = {" ", " ", " ", " ", "\t", "  ", " \t "};
+        return pick(blanks);
+    }
+
+    std::string plainNumber()
+    {
+        const double magnitude = chance(70) ? 1000.0 : chance(50) ? 1.0 : 1e8;
+        const double value = (static_cast<double>(random()) / 4294967296.0 * 2.0 - 1.0) * magnitude;
+        char text[64];
+        std::snprintf(text, sizeof text, "%.*f", static_cast<int>(below(10)), value);
+        return text;
+    }
+
+    std::string number()
+    {
+        if (chance(70))
+            return plainNumber();
+        const char* const odd[] = {
+            "1e3", "-2.5E-2", "1.5e+2", "7e-400", "1e400", "-1e309", "4.9e-324", "1e-320", "inf", "-inf",
+            "INF", "infinity", "nan", "-nan", "NaN", "0x1p3", "0X1.8p1", "-0x10", "0x", "0x.8",
+            "12345678901234567890", "0.1234567890123456789", "1234567890.5", "123456789.123456",
+            "1234567.123456789", "123456789.1234567", "12345678.1234567", "123456789.123456789",
+            "000000000000001.5", "0000000000.5", "9007199254740993", "0.000000000000000000001", "1.0abc", "2.5/3",
+            "-", "+", ".", "-.", "+.5", "5.", ".5", "-.5", "-0", "+0", "-0.0", "00012.5000", "1\"5", "3,5",
+            "1.2.3", "--1", "+-1", "1e", "1e+", "1.5e", "12", "-7", "0", "999999999", "-999999999.999999999",
+            "4294967296.5", "-3000000000", "9876543210.25", "0.4294967297",
+            "1\r", "\r1",
+        };
+        return pick(odd);
+    }
+
+    std::string index()
+    {
+        const std::size_t kind = below(1000);
+        if (kind < 975)
+            return std::to_string(1 + below(badIndices ? kVertices + 2 : kVertices)); // maybe one too far
+        if (kind < 999 || !badIndices) {
+            const char* const odd[] = {"0", "+2", "007", "00000000000000000003", "", "x", "2x", "1e2", "-0", "+",
+                                       "2\r", "3\"", "-0000000000000"};
+            return pick(odd);
+        }
+        const char* const bad[] = {"-1", "99999999999", "1234567890", "123456789", "12345678", "2147483648",
+                                   "4294967297"};
+        return pick(bad);
+    }
+
+    std::string corner()
+    {
+        switch (below(10)) {
+        case 0: return index();
+        case 1: return index() + "/" + index();
+        case 2: return index() + "//" + index();
+        case 3: return chance(90) ? index() + "/" + index() + "/" + index() + "/" + index() : "/" + index() + "/";
+        default: return index() + "/" + index() + "/" + index();
+        }
+    }
+
+    std::string words(std::string keyword, int count, bool corners)
+    {
+        std::string text = chance(10) ? blank() + keyword : keyword;
+        for (int i = 0; i < count; ++i)
+            text += blank() + (corners ? corner() : number());
+        if (chance(10))
+            text += blank();
+        if (chance(10))
+            text += chance(50) ? "# comment 1 2 3" : "#";
+        return text;
+    }
+
+    std::string line()
+    {
+        const std::size_t kind = below(100);
+        if (kind < 22)
+            return words("v", chance(90) ? 3 : static_cast<int>(below(6)), false);
+        if (kind < 32)
+            return words("vt", chance(90) ? 2 : static_cast<int>(below(5)), false);
+        if (kind < 42)
+            return words("vn", chance(90) ? 3 : static_cast<int>(below(6)), false);
+        if (kind < 75)
+            return words("f", chance(90) ? 3 + static_cast<int>(below(4)) : static_cast<int>(below(40)), true);
+        if (kind < 80) {
+            const char* const names[] = {"a", "b", "\"c d\"", "a b", "A", "\"\"", "\"a\"", "c d", "b#x"};
+            return "usemtl" + blank() + pick(names);
+        }
+        const char* const others[] = {
+            "# v 1 2 3", "", "   ", "\t", "g group", "o object", "s 1", "s off", "mtllib x.mtl", "vp 1 2",
+            "V 1 2 3", "\"v\" 1 2 3", "\"f\" 1 2 3", "v#", "vt#1 2", "f#1 2 3", "\rv 1 2 3", "v\t1\t2\t3",
+            "v 1 2 3 \"4\"", "v 1 2 \"3\"", "v \"1 2\" 3 4", "f 1 2 \"3\"", "f \"1 2\" 3 4", "usemtl", "usemtl a b c",
+            "l 1 2", "p 1", "v 1 2 3 4 # weight", "vn 1 2 3\r", "f 1 2 3\r", "f 1 2 3 \r", "v\v1 2 3",
+            "v 1 2 3\f", "f\t1\t2\t3\t", "vt 1 2 3", "vn 0 0", "f 1", "f", "v", "vt", "vn", "usemtl\tb",
+        };
+        if (chance(10)) {
+            // A zero byte ends the statement wherever it falls.
+            const bool face = chance(50);
+            std::string text = words(face ? "f" : "v", 3 + static_cast<int>(below(2)), face);
+            text.insert(below(text.size() + 1), 1, '\0');
+            return text;
+        }
+        return pick(others);
+    }
+
+    // Longer than the line reader's blocks: a comment, a vertex spread by
+    // blanks, a face of many corners.
+    std::string longLine()
+    {
+        const std::size_t length = (std::size_t(1) << 17) + below(std::size_t(1) << 18);
+        switch (below(3)) {
+        case 0: return "#" + std::string(length, 'c');
+        case 1: return "v" + std::string(length, ' ') + "1.5 2.5" + std::string(length / 3, '\t') + "3.5";
+        default: {
+            std::string face = "f";
+            while (face.size() < length)
+                face += " " + corner();
+            return face;
+        }
+        }
+    }
+
+    std::mt19937 random;
+    bool sound;
+    bool badIndices;
+    std::string lineEnd;
+};
+
+struct Tally {
+    int loaded = 0;
+    int failed = 0;
+};
+
+// Loads path both ways, triangulated at the viewer's scale and as written
+// at another, and expects the same outcome.
+void expectAgreement(const std::string& path, Tally& tally)
+{
+    const struct {
+        bool triangulate;
+        double scale;
+    } ways[] = {{true, 0.01}, {false, 2.5}};
+    for (const auto& way : ways) {
+        const std::unique_ptr<Mesh> expected = plainReading(path, way.scale, way.triangulate);
+        const std::unique_ptr<Mesh> actual(loadObjMesh(path.c_str(), way.scale, way.triangulate));
+        EXPECT_TRUE(sameMesh(expected.get(), actual.get()))
+            << path << (way.triangulate ? ", triangulated" : ", as written");
+        ++(expected ? tally.loaded : tally.failed);
+    }
+}
+
+} // namespace
+
+TEST(ObjReaderAgreement, SmallFilesReadAsThePlainReadingReadsThem)
+{
+    Tally tally;
+    for (std::uint32_t seed = 1; seed <= 150; ++seed) {
+        RandomObj random(seed, false);
+        const std::string obj = random.file(120, seed % 10 == 0 ? 1 : 0);
+        const std::string mtl = random.library();
+        const std::string path = writeObj("agreement-" + std::to_string(seed), obj, seed % 2 ? &mtl : nullptr);
+        expectAgreement(path, tally);
+        if (HasFailure())
+            break; // the file stays in the scratch folder
+    }
+    // Not a vacuous agreement: most files make a mesh, and some make none.
+    EXPECT_GT(tally.loaded, 150);
+    EXPECT_GT(tally.failed, 10);
+}
+
+TEST(ObjReaderAgreement, LargeFilesAcrossManyBlocks)
+{
+    // Megabytes of statements, so that block edges fall inside every kind
+    // of line, and lines longer than a block.
+    Tally tally;
+    for (std::uint32_t seed = 1001; seed <= 1004; ++seed) {
+        RandomObj random(seed, true);
+        const std::string obj = random.file(60000, 3);
+        ASSERT_GT(obj.size(), std::size_t(1) << 20);
+        const std::string path = writeObj("agreement-large-" + std::to_string(seed), obj);
+        expectAgreement(path, tally);
+    }
+    EXPECT_EQ(8, tally.loaded) << "sound files all load";
+}
