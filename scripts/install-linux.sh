@@ -1,0 +1,87 @@
+#!/usr/bin/env bash
+# Installs Corvasi for the current user on Linux, to run under Wine:
+#   ~/.local/bin/corvasi, ~/.local/bin/corvasi-render   the launchers
+#   ~/.local/share/corvasi/                             the programs and samples
+#   ~/.local/share/applications/corvasi.desktop        "Open with Corvasi" for .obj files
+#   ~/.local/share/icons/hicolor/48x48/apps/corvasi.png the icon
+#
+#   scripts/install-linux.sh [--prefix DIR] [--from DIR] [--uninstall]
+#
+# The programs come from the build tree DIR, build/i686 by default, which is
+# built first when they are missing there (installing the build tools, as
+# root). The Wine prefix the launcher makes on its first run,
+# ~/.local/share/corvasi/wineprefix, is left in place by --uninstall.
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+
+prefix=$HOME/.local
+from=
+uninstall=
+while [ $# -gt 0 ]; do
+  case $1 in
+    --prefix) prefix=${2:?--prefix needs a folder}; shift ;;
+    --from) from=${2:?--from needs a build folder}; shift ;;
+    --uninstall) uninstall=1 ;;
+    *) echo "install-linux.sh: unknown argument $1" >&2; exit 2 ;;
+  esac
+  shift
+done
+
+bin=$prefix/bin
+share=$prefix/share/corvasi
+applications=$prefix/share/applications
+icon=$prefix/share/icons/hicolor/48x48/apps/corvasi.png
+
+refresh_menus() {
+  if command -v update-desktop-database >/dev/null; then
+    update-desktop-database -q "$applications" || true
+  fi
+}
+
+if [ -n "$uninstall" ]; then
+  rm -f "$bin/corvasi" "$bin/corvasi-render" "$applications/corvasi.desktop" "$icon"
+  rm -f "$share/corvasi.exe" "$share/corvasi-render.exe"
+  rm -rf "$share/samples"
+  rm -f "$share/README.md"
+  refresh_menus
+  echo "Corvasi removed from $prefix (its Wine prefix stays in $share/wineprefix)"
+  exit 0
+fi
+
+tree=${from:-$root/build/i686}
+if [ ! -f "$tree/corvasi.exe" ] || [ ! -f "$tree/corvasi-render.exe" ]; then
+  if [ -n "$from" ]; then
+    echo "install-linux.sh: no corvasi.exe and corvasi-render.exe in $from" >&2
+    exit 1
+  fi
+  bash "$root/scripts/install-deps.sh"
+  bash "$root/scripts/build.sh" i686
+fi
+
+mkdir -p "$bin" "$share/samples" "$applications"
+install -m 644 "$tree/corvasi.exe" "$tree/corvasi-render.exe" "$root/README.md" "$share/"
+install -m 644 "$root"/samples/* "$share/samples/"
+install -m 755 "$root/packaging/corvasi" "$bin/corvasi"
+ln -sf corvasi "$bin/corvasi-render"
+
+# The menu entry runs the launcher by its full path: ~/.local/bin is not on
+# every desktop session's PATH.
+sed -e "s|^Exec=corvasi |Exec=$bin/corvasi |" -e "s|^TryExec=corvasi$|TryExec=$bin/corvasi|" \
+  "$root/packaging/corvasi.desktop" >"$applications/corvasi.desktop"
+chmod 644 "$applications/corvasi.desktop"
+
+# The icon's 48 by 48 picture, when ImageMagick is there to take it out.
+if command -v convert >/dev/null && command -v identify >/dev/null; then
+  frame=$(identify -format '%p %w\n' "$root/app/corvasi.ico" 2>/dev/null | awk '$2 == 48 { print $1; exit }')
+  if [ -n "$frame" ]; then
+    mkdir -p "$(dirname "$icon")"
+    convert "$root/app/corvasi.ico[$frame]" "$icon" 2>/dev/null || rm -f "$icon"
+  fi
+fi
+refresh_menus
+
+echo "Corvasi installed in $prefix: run 'corvasi [MESH.obj]', or open an .obj file with it"
+case ":$PATH:" in
+  *":$bin:"*) ;;
+  *) echo "note: $bin is not on your PATH" ;;
+esac

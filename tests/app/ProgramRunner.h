@@ -1,0 +1,112 @@
+#pragma once
+
+// One of the built programs run as a child process, as a user or a script
+// runs it, with its standard output and standard error caught apart.
+
+#include "tests/support/TestFiles.h"
+
+#include <windows.h>
+
+#include <string>
+#include <thread>
+
+class ProgramRunner {
+public:
+    // program: the build-time path of the executable; arguments are put on
+    // the command line as they are (quote them yourself).
+    ProgramRunner(const std::string& program, const std::string& arguments)
+    {
+        SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+        HANDLE outWrite = nullptr;
+        HANDLE errWrite = nullptr;
+        CreatePipe(&outRead, &outWrite, &inherit, 0);
+        CreatePipe(&errRead, &errWrite, &inherit, 0);
+        SetHandleInformation(outRead, HANDLE_FLAG_INHERIT, 0);
+        SetHandleInformation(errRead, HANDLE_FLAG_INHERIT, 0);
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdOutput = outWrite;
+        startup.hStdError = errWrite;
+        startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+        std::string commandLine = "\"" + nativePath(program) + "\" " + arguments;
+        started = CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                                 &process) != 0;
+        CloseHandle(outWrite);
+        CloseHandle(errWrite);
+        // Drained while the program runs, so that a long output cannot stall
+        // it on a full pipe.
+        outReader = std::thread([this] { drain(outRead, outText); });
+        errReader = std::thread([this] { drain(errRead, errText); });
+    }
+
+    ~ProgramRunner()
+    {
+        if (started && WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT)
+            TerminateProcess(process.hProcess, 99);
+        joinReaders();
+        if (started) {
+            CloseHandle(process.hProcess);
+            CloseHandle(process.hThread);
+        }
+        CloseHandle(outRead);
+        CloseHandle(errRead);
+    }
+
+    ProgramRunner(const ProgramRunner&) = delete;
+    ProgramRunner& operator=(const ProgramRunner&) = delete;
+
+    // Waits for the exit; -1 when the program does not end in time (a
+    // message box waiting for a click, say).
+    int exitCode(DWORD timeoutMs = 30000)
+    {
+        if (!started || WaitForSingleObject(process.hProcess, timeoutMs) != WAIT_OBJECT_0)
+            return -1;
+        DWORD code = 0;
+        GetExitCodeProcess(process.hProcess, &code);
+        return static_cast<int>(code);
+    }
+
+    // What the program wrote; complete once exitCode has seen it end.
+    std::string standardOutput()
+    {
+        joinReaders();
+        return outText;
+    }
+    std::string standardError()
+    {
+        joinReaders();
+        return errText;
+    }
+
+    bool started = false;
+    PROCESS_INFORMATION process = {};
+
+private:
+    static void drain(HANDLE pipe, std::string& text)
+    {
+        char buffer[4096];
+        DWORD n = 0;
+        while (ReadFile(pipe, buffer, sizeof buffer, &n, nullptr) && n > 0)
+            text.append(buffer, n);
+    }
+
+    void joinReaders()
+    {
+        // The readers end when the program and every process that inherited
+        // the pipes are gone.
+        if (started && WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT)
+            TerminateProcess(process.hProcess, 99);
+        if (outReader.joinable())
+            outReader.join();
+        if (errReader.joinable())
+            errReader.join();
+    }
+
+    HANDLE outRead = nullptr;
+    HANDLE errRead = nullptr;
+    std::string outText;
+    std::string errText;
+    std::thread outReader;
+    std::thread errReader;
+};

@@ -1,0 +1,246 @@
+// corvasi-render, run as a script runs it: its picture is the viewer's
+// picture of the same view, and bad requests end with a message and a
+// failing exit code, never with a message box.
+
+#include "tests/app/ProgramRunner.h"
+#include "tests/app/ViewerFixture.h"
+
+#include "image/DibImage.h"
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string torusPath()
+{
+    return dataPath("../../samples/torus.obj");
+}
+
+std::string quoted(const std::string& text)
+{
+    return "\"" + text + "\"";
+}
+
+// The BMP file as an image; an empty image when it cannot be read.
+std::unique_ptr<DibImage> readPicture(const std::string& path)
+{
+    std::unique_ptr<DibImage> image(new DibImage);
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file) {
+        image->readBmp(file);
+        std::fclose(file);
+    }
+    return image;
+}
+
+// Pixels that differ between two pictures of the same size.
+int differentPixels(const DibImage& a, const DibImage& b)
+{
+    int different = 0;
+    for (int y = 0; y < a.height; ++y) {
+        const unsigned char* p = a.bits + static_cast<std::size_t>(y) * a.stride;
+        const unsigned char* q = b.bits + static_cast<std::size_t>(y) * b.stride;
+        for (int x = 0; x < a.width * 3; x += 3)
+            if (p[x] != q[x] || p[x + 1] != q[x + 1] || p[x + 2] != q[x + 2])
+                ++different;
+    }
+    return different;
+}
+
+// Pixels that are not the grey background: how much of the mesh shows.
+int meshPixels(const DibImage& image)
+{
+    int count = 0;
+    for (int y = 0; y < image.height; ++y) {
+        const unsigned char* row = image.bits + static_cast<std::size_t>(y) * image.stride;
+        for (int x = 0; x < image.width * 3; x += 3)
+            if (!isBackground(Rgb{row[x + 2], row[x + 1], row[x]}))
+                ++count;
+    }
+    return count;
+}
+
+} // namespace
+
+class RenderTest : public ViewerTest {
+protected:
+    // Runs the renderer with the options and returns its picture; the exit
+    // code must be 0 and nothing must be said.
+    std::unique_ptr<DibImage> render(const std::string& options)
+    {
+        const std::string out = scratchPath("render.bmp");
+        ProgramRunner renderer(CORVASI_RENDER_EXE, options + " -o " + quoted(out) + " " + quoted(torusPath()));
+        EXPECT_TRUE(renderer.started);
+        EXPECT_EQ(0, renderer.exitCode()) << options;
+        EXPECT_EQ("", renderer.standardError()) << options;
+        EXPECT_EQ("", renderer.standardOutput()) << options;
+        return readPicture(out);
+    }
+
+    // The viewer's own capture of what it shows now.
+    std::unique_ptr<DibImage> viewerPicture()
+    {
+        settle();
+        std::unique_ptr<DibImage> image(viewer.captureImage());
+        EXPECT_TRUE(image);
+        return image;
+    }
+
+    // Turns the viewer's view with a left drag, as the user does.
+    void dragBy(int dx, int dy)
+    {
+        SendMessageA(viewer.hwnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(200, 200));
+        SendMessageA(viewer.hwnd, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(200 + dx, 200 + dy));
+        SendMessageA(viewer.hwnd, WM_LBUTTONUP, 0, MAKELPARAM(200 + dx, 200 + dy));
+    }
+
+    static void expectSamePicture(const DibImage& expected, const DibImage& actual)
+    {
+        ASSERT_EQ(expected.width, actual.width);
+        ASSERT_EQ(expected.height, actual.height);
+        EXPECT_EQ(0, differentPixels(expected, actual)) << "pixels differ from the viewer's picture";
+    }
+};
+
+TEST_F(RenderTest, WithoutViewOptionsDrawsTheViewersStartPicture)
+{
+    createViewer(torusPath());
+    const std::unique_ptr<DibImage> shown = viewerPicture();
+    ASSERT_TRUE(shown);
+    const std::unique_ptr<DibImage> drawn = render("");
+    ASSERT_EQ(512, drawn->width);
+    ASSERT_EQ(512, drawn->height);
+    EXPECT_GT(meshPixels(*drawn), 512 * 512 / 10) << "the torus is on the picture";
+    expectSamePicture(*shown, *drawn);
+}
+
+TEST_F(RenderTest, TurnedAndTiltedPictureIsTheViewersAfterTheSameDrag)
+{
+    createViewer(torusPath());
+    dragBy(-30, 25); // turn to 330 and tilt to 25 degrees
+    const std::unique_ptr<DibImage> shown = viewerPicture();
+    ASSERT_TRUE(shown);
+    const std::unique_ptr<DibImage> drawn = render("--turn -30 --tilt 25");
+    EXPECT_GT(meshPixels(*drawn), 512 * 512 / 10);
+    expectSamePicture(*shown, *drawn);
+}
+
+TEST_F(RenderTest, AnaglyphPictureIsTheViewersWithTheSameDepthAndView)
+{
+    createViewer(torusPath());
+    viewer.anaglyphMode = true;
+    viewer.anaglyphDepth = 650;
+    dragBy(40, -15); // turn to 40, tilt to 345 degrees
+    const std::unique_ptr<DibImage> shown = viewerPicture();
+    ASSERT_TRUE(shown);
+    const std::unique_ptr<DibImage> drawn = render("--anaglyph --depth 650 --turn 40 --tilt -15");
+    EXPECT_GT(meshPixels(*drawn), 512 * 512 / 10);
+    expectSamePicture(*shown, *drawn);
+}
+
+TEST_F(RenderTest, SizeAndScaleGiveTheViewersPictureOfThatWindowAfterAWheelNotch)
+{
+    createViewer(torusPath(), 320, 200);
+    // One notch away from the user brings the eye closer: scale 0.9.
+    SendMessageA(viewer.hwnd, WM_MOUSEWHEEL, MAKEWPARAM(0, WHEEL_DELTA), 0);
+    const std::unique_ptr<DibImage> shown = viewerPicture();
+    ASSERT_TRUE(shown);
+    ASSERT_EQ(320, shown->width);
+    const std::unique_ptr<DibImage> drawn = render("--size 320x200 --scale 0.9");
+    ASSERT_EQ(320, drawn->width);
+    ASSERT_EQ(200, drawn->height);
+    EXPECT_GT(meshPixels(*drawn), 320 * 200 / 10);
+    expectSamePicture(*shown, *drawn);
+}
+
+namespace {
+
+struct BadRequest {
+    std::string name;
+    std::string before; // the arguments before the output and the mesh
+    std::string mesh;   // empty: the torus
+    bool withOutput;
+    std::string after;  // the arguments after the mesh
+    std::string saying; // a part of the message on standard error
+};
+
+std::vector<BadRequest> badRequests()
+{
+    const std::string broken = writeMesh("render-broken", "v 0 0 0\nf 1 2 3\n");
+    const std::string missing = scratchPath("render-no-such-mesh.obj");
+    // The picture is read back from the screen, so it must fit on it.
+    const std::string wide = std::to_string(GetSystemMetrics(SM_CXSCREEN) + 1) + "x100";
+    return {
+        {"DepthAboveTheRange", "--depth 1001", "", true, "", "--depth"},
+        {"DepthBelowTheRange", "--depth -1", "", true, "", "--depth"},
+        {"DepthNotANumber", "--depth deep", "", true, "", "--depth"},
+        {"DepthWithoutValue", "", "", true, "--depth", "needs a value"},
+        {"SizeWithoutHeight", "--size 512", "", true, "", "--size"},
+        {"SizeOfZero", "--size 0x100", "", true, "", "--size"},
+        {"SizeBeyondTheLimit", "--size 5000x100", "", true, "", "--size"},
+        {"SizeWiderThanTheScreen", "--size " + wide, "", true, "", "does not fit on the screen"},
+        {"TurnNotANumber", "--turn left", "", true, "", "--turn"},
+        {"TiltWithTrailingText", "--tilt 10deg", "", true, "", "--tilt"},
+        {"ScaleOfZero", "--scale 0", "", true, "", "--scale"},
+        {"NegativeScale", "--scale -2", "", true, "", "--scale"},
+        {"UnknownOption", "--stereo", "", true, "", "unknown option --stereo"},
+        {"NoOutput", "", "", false, "", "-o"},
+        {"NoMesh", "", "", true, "", "no mesh"},
+        {"TwoMeshes", quoted(torusPath()), "", true, "", "one mesh"},
+        {"MissingMesh", "", missing, true, "", "cannot load mesh"},
+        {"BrokenMesh", "", broken, true, "", "cannot load mesh"},
+    };
+}
+
+} // namespace
+
+TEST(RenderArguments, BadRequestsFailWithAMessageAndWriteNothing)
+{
+    for (const BadRequest& bad : badRequests()) {
+        SCOPED_TRACE(bad.name);
+        const std::string out = scratchPath("bad-" + bad.name + ".bmp");
+        std::string arguments = bad.before;
+        if (bad.withOutput)
+            arguments += " -o " + quoted(out);
+        if (bad.name != "NoMesh")
+            arguments += " " + quoted(bad.mesh.empty() ? torusPath() : bad.mesh);
+        arguments += " " + bad.after;
+
+        MessageBoxWatcher watcher;
+        ProgramRunner renderer(CORVASI_RENDER_EXE, arguments);
+        ASSERT_TRUE(renderer.started);
+        const int code = renderer.exitCode(20000);
+        EXPECT_NE(-1, code) << "still running: waiting on a message box?";
+        EXPECT_NE(0, code);
+        const std::string error = renderer.standardError();
+        EXPECT_EQ(0u, error.find("corvasi-render: ")) << error;
+        EXPECT_NE(std::string::npos, error.find(bad.saying)) << error;
+        EXPECT_EQ("", renderer.standardOutput());
+        EXPECT_EQ("", readFile(out)) << "a picture was written";
+        EXPECT_EQ(0, watcher.count()) << "a message box came up";
+    }
+}
+
+TEST(RenderArguments, AnOutputThatCannotBeWrittenFails)
+{
+    const std::string folder = scratchPath("render-no-such-folder");
+    ProgramRunner renderer(CORVASI_RENDER_EXE,
+                           "-o " + quoted(folder + "\\picture.bmp") + " " + quoted(torusPath()));
+    ASSERT_TRUE(renderer.started);
+    EXPECT_EQ(1, renderer.exitCode());
+    EXPECT_NE(std::string::npos, renderer.standardError().find("cannot write")) << renderer.standardError();
+}
+
+TEST(RenderArguments, HelpPrintsTheUsageAndSucceeds)
+{
+    ProgramRunner renderer(CORVASI_RENDER_EXE, "--help");
+    ASSERT_TRUE(renderer.started);
+    EXPECT_EQ(0, renderer.exitCode());
+    const std::string usage = renderer.standardOutput();
+    for (const char* option : {"--anaglyph", "--depth", "--size", "--turn", "--tilt", "--scale", "-o"})
+        EXPECT_NE(std::string::npos, usage.find(option)) << option;
+    EXPECT_EQ("", renderer.standardError());
+}
