@@ -3,10 +3,10 @@
 # build/fuzz and runs each for a while from its seeds, keeping what it learns
 # in build/fuzz-corpus/<target>.
 #   scripts/fuzz.sh [SECONDS_PER_TARGET] [TARGET ...]
-# 30 seconds and every target (fuzz_obj fuzz_line fuzz_tga) by default; the
-# targets run one after another. Fails when a target reports a crash, a leak,
-# a sanitizer error, a broken invariant or a timeout; the input that did it
-# is kept in build/fuzz-artifacts/<target>/.
+# 30 seconds and every target (fuzz_obj fuzz_line fuzz_tga fuzz_bmp fuzz_dib
+# fuzz_wide) by default; the targets run one after another. Fails when a
+# target reports a crash, a leak, a sanitizer error, a broken invariant or a
+# timeout; the input that did it is kept in build/fuzz-artifacts/<target>/.
 set -uo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
@@ -14,7 +14,7 @@ cd "$root"
 seconds=${1:-30}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(fuzz_obj fuzz_line fuzz_tga)
+[ ${#targets[@]} -gt 0 ] || targets=(fuzz_obj fuzz_line fuzz_tga fuzz_bmp fuzz_dib fuzz_wide)
 case $seconds in
   '' | *[!0-9]* | 0) echo "fuzz.sh: SECONDS_PER_TARGET must be a positive number" >&2; exit 2 ;;
 esac
@@ -54,6 +54,10 @@ max_seed=65536
 #   fuzz_obj:  flags byte (triangulate, +text mode), OBJ, "\0mtl\0", MTL beside it
 #   fuzz_line: flags byte (raw, text mode), OBJ or MTL file
 #   fuzz_tga:  TGA file as it is
+#   fuzz_bmp:  BMP file as it is
+#   fuzz_dib:  BMP file without its 14-byte file header (a packed DIB)
+#   fuzz_wide: capacity byte, then the OBJ or MTL file as UTF-16 with a
+#              byte-order mark and CR LF line ends
 make_seeds() { # target, seed folder
   local target=$1 dir=$2 n=0 file mtl
   rm -rf "$dir"
@@ -90,6 +94,27 @@ make_seeds() { # target, seed folder
         cp "$file" "$dir/$n-$(basename "$file")"
       done < <(find "$shared/tga" "$root/tests/data" -type f -iname '*.tga' -size -${max_seed}c -print0 2>/dev/null | sort -z)
       ;;
+    fuzz_bmp | fuzz_dib)
+      while IFS= read -r -d '' file; do
+        n=$((n + 1))
+        if [ "$target" = fuzz_bmp ]; then
+          cp "$file" "$dir/$n-$(basename "$file")"
+        else
+          tail -c +15 "$file" >"$dir/$n-$(basename "$file")"
+        fi
+      done < <(find "$shared/bmp" "$root/tests/data" -type f -iname '*.bmp' -size -${max_seed}c -print0 2>/dev/null | sort -z)
+      ;;
+    fuzz_wide)
+      # Small text files only: the target checks every line of a file.
+      while IFS= read -r -d '' file; do
+        n=$((n + 1))
+        for capacity in 003 041 077; do
+          { printf "\\$capacity\\377\\376"; sed 's/$/\r/' "$file" | iconv -f ISO-8859-1 -t UTF-16LE; } \
+            >"$dir/$n-$capacity-$(basename "$file")"
+        done
+      done < <(find "$shared/obj" "$root/tests/data" -type f \( -iname '*.obj' -o -iname '*.mtl' \) \
+                 -size -4096c -print0 2>/dev/null | sort -z | head -z -n 60)
+      ;;
   esac
 }
 
@@ -113,7 +138,8 @@ for target in "${targets[@]}"; do
   options=(-max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1)
   case $target in
     fuzz_obj | fuzz_line) options+=(-dict="$root/fuzz/obj.dict" -max_len=16384) ;;
-    fuzz_tga) options+=(-max_len=$max_seed) ;;
+    fuzz_tga | fuzz_bmp | fuzz_dib) options+=(-max_len=$max_seed) ;;
+    fuzz_wide) options+=(-max_len=16384) ;;
   esac
   corpus=$root/build/fuzz-corpus/$target
   seeds=$root/build/fuzz-seeds/$target
