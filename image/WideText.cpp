@@ -2,6 +2,7 @@
 
 #include "platform/Runtime.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -110,6 +111,9 @@ char16_t* readWideLineInto(char16_t* buffer, int capacity, std::FILE* stream)
 
 char16_t* readWideLine(std::FILE* stream, std::size_t* length)
 {
+    // Room for one chunk and the zero; doubled whenever a chunk does not
+    // fit, so that a long line costs linear time also where realloc moves
+    // the block each time (the Windows heap does).
     std::size_t capacity = 513;
     std::size_t size = 0;
     char16_t* result = (char16_t*)std::malloc(capacity * sizeof(char16_t));
@@ -119,22 +123,21 @@ char16_t* readWideLine(std::FILE* stream, std::size_t* length)
         return nullptr;
     }
     char16_t chunk[512];
-    int n = readWideLineChunk(chunk, 512, stream);
-    while (n > 0) {
+    int n;
+    while ((n = readWideLineChunk(chunk, 512, stream)) > 0) {
         const std::size_t units = (std::size_t)n;
-        if (chunk[n - 1] == kLineFeed) {
-            std::memcpy(result + size, chunk, units * sizeof(char16_t));
-            size += units;
-            break;
+        if (size + units + 1 > capacity) {
+            const std::size_t wanted = std::max(2 * capacity, size + units + 1);
+            char16_t* grown = (char16_t*)std::realloc(result, wanted * sizeof(char16_t));
+            if (!grown)
+                break; // out of memory: the line ends here, like a read error
+            result = grown;
+            capacity = wanted;
         }
-        char16_t* grown = (char16_t*)std::realloc(result, (capacity + units) * sizeof(char16_t));
-        if (!grown)
-            break; // out of memory: the line ends here, like a read error
-        result = grown;
-        capacity += units;
         std::memcpy(result + size, chunk, units * sizeof(char16_t));
         size += units;
-        n = readWideLineChunk(chunk, 512, stream);
+        if (chunk[n - 1] == kLineFeed)
+            break;
     }
     if (length)
         *length = size;
