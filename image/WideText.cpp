@@ -77,8 +77,14 @@ std::size_t writeUnits(const char16_t* units, std::size_t count, std::FILE* stre
 
 } // namespace
 
-int readWideLineChunk(char16_t* buffer, int capacity, std::FILE* stream)
+namespace {
+
+// readWideLineChunk, saying also whether the chunk ends its line: in text
+// mode a lone line feed is an ordinary unit, so a full chunk whose last
+// unit is a line feed may not end the line.
+int readChunk(char16_t* buffer, int capacity, std::FILE* stream, bool& lineEnded)
 {
+    lineEnded = false;
     if (capacity <= 0)
         return 0;
     BinaryScope binary(stream);
@@ -94,14 +100,25 @@ int readWideLineChunk(char16_t* buffer, int capacity, std::FILE* stream)
             // it starts the next line: give it back where the stream can.
             if (readUnit(stream, next) && next != kLineFeed)
                 std::fseek(stream, -2, SEEK_CUR);
+            lineEnded = true;
             break;
         }
         buffer[count++] = unit;
-        if (unit == kLineFeed && !binary.text())
+        if (unit == kLineFeed && !binary.text()) {
+            lineEnded = true;
             break;
+        }
     }
     buffer[count] = 0;
     return count;
+}
+
+} // namespace
+
+int readWideLineChunk(char16_t* buffer, int capacity, std::FILE* stream)
+{
+    bool lineEnded;
+    return readChunk(buffer, capacity, stream, lineEnded);
 }
 
 char16_t* readWideLineInto(char16_t* buffer, int capacity, std::FILE* stream)
@@ -124,7 +141,8 @@ char16_t* readWideLine(std::FILE* stream, std::size_t* length)
     }
     char16_t chunk[512];
     int n;
-    while ((n = readWideLineChunk(chunk, 512, stream)) > 0) {
+    bool lineEnded = false;
+    while (!lineEnded && (n = readChunk(chunk, 512, stream, lineEnded)) > 0) {
         const std::size_t units = (std::size_t)n;
         if (size + units + 1 > capacity) {
             const std::size_t wanted = std::max(2 * capacity, size + units + 1);
@@ -136,8 +154,6 @@ char16_t* readWideLine(std::FILE* stream, std::size_t* length)
         }
         std::memcpy(result + size, chunk, units * sizeof(char16_t));
         size += units;
-        if (chunk[n - 1] == kLineFeed)
-            break;
     }
     if (length)
         *length = size;

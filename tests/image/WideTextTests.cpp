@@ -206,6 +206,33 @@ TEST(WideLine, LineFeedRightAfterAFullChunk)
     std::fclose(file);
 }
 
+// Regression: in text mode a lone line feed is an ordinary unit, also when
+// it is the last unit of a full chunk; only CR LF (or a lone CR) ends a line.
+TEST(WideLine, TextModeLoneLineFeedAtAChunksEndStaysInTheLine)
+{
+    REQUIRE_TEXT_MODE();
+    for (const int before : {509, 510, 511}) {
+        std::string bytes;
+        for (int i = 0; i < before; ++i)
+            bytes += bytesOf({'a'});
+        bytes += bytesOf({10, 'b', 13, 10, 'c'});
+        std::FILE* file = openWith("lone-lf-edge.txt", bytes, "r");
+        ASSERT_NE(nullptr, file);
+        std::size_t length = 0;
+        char16_t* line = readWideLine(file, &length);
+        ASSERT_NE(nullptr, line);
+        EXPECT_EQ(static_cast<std::size_t>(before + 3), length) << before << " units before the line feed";
+        EXPECT_EQ(10u, (unsigned)line[before]);
+        EXPECT_EQ('b', (unsigned)line[before + 1]);
+        std::free(line);
+        line = readWideLine(file, &length);
+        ASSERT_NE(nullptr, line);
+        EXPECT_EQ(1u, length);
+        std::free(line);
+        std::fclose(file);
+    }
+}
+
 std::string writeAndRead(const char* mode, const std::string& name,
                          void (*write)(std::FILE*))
 {
