@@ -1,12 +1,13 @@
 #pragma once
 
+#include "mesh/MemoryReserve.h"
+
 #include <algorithm>
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
 #include <new>
 #include <type_traits>
-#include <vector>
 
 // A growable array of plain values kept in fixed-size blocks, so that growing
 // never copies what is stored and never needs twice the memory for a moment,
@@ -28,8 +29,8 @@ public:
     std::size_t size() const { return count; }
     bool empty() const { return count == 0; }
 
-    T& operator[](std::size_t i) { return blocks[i >> kBlockShift][i & (kBlockSize - 1)]; }
-    const T& operator[](std::size_t i) const { return blocks[i >> kBlockShift][i & (kBlockSize - 1)]; }
+    T& operator[](std::size_t i) { return table[i >> kBlockShift][i & (kBlockSize - 1)]; }
+    const T& operator[](std::size_t i) const { return table[i >> kBlockShift][i & (kBlockSize - 1)]; }
 
     // Throws std::bad_alloc when memory runs out; the array is unchanged then.
     void push_back(const T& value)
@@ -66,10 +67,13 @@ public:
 
     void clear()
     {
-        for (T* block : blocks)
-            std::free(block);
-        blocks.clear();
-        blocks.shrink_to_fit();
+        for (std::size_t b = 0; b < blockCount(); ++b)
+            std::free(table[b]);
+        if (table != &first)
+            std::free(table);
+        first = nullptr;
+        table = &first;
+        tableSize = 1;
         count = 0;
         capacity = 0;
     }
@@ -77,44 +81,50 @@ public:
     // Bytes held, for memory figures.
     std::size_t memoryBytes() const
     {
-        return capacity * sizeof(T) + blocks.capacity() * sizeof(T*);
+        return capacity * sizeof(T) + (table != &first ? tableSize * sizeof(T*) : 0);
     }
 
 private:
+    std::size_t blockCount() const { return (capacity + kBlockSize - 1) >> kBlockShift; }
+
     void grow()
     {
         if (capacity < kBlockSize) {
-            // Still within the first block: double it.
-            const std::size_t wanted = capacity ? capacity * 2 : 16;
-            T* block = static_cast<T*>(std::realloc(blocks.empty() ? nullptr : blocks[0], wanted * sizeof(T)));
+            // Still within the first block: double it, from a few values, so
+            // that the many small arrays of a mesh (a material's faces) stay small.
+            const std::size_t wanted = capacity ? capacity * 2 : 4;
+            T* block = static_cast<T*>(std::realloc(first, wanted * sizeof(T)));
             if (!block)
-                throw std::bad_alloc();
-            if (blocks.empty()) {
-                try {
-                    blocks.push_back(block);
-                } catch (...) {
-                    std::free(block);
-                    throw;
-                }
-            } else {
-                blocks[0] = block;
-            }
+                throwOutOfMemory();
+            first = block;
             capacity = wanted;
             return;
         }
+        const std::size_t blocks = blockCount();
+        if (blocks == tableSize) {
+            // The table of blocks: inline while there is one block, then on
+            // the heap, doubling.
+            const std::size_t wanted = tableSize * 2;
+            T** grown = static_cast<T**>(std::realloc(table != &first ? table : nullptr, wanted * sizeof(T*)));
+            if (!grown)
+                throwOutOfMemory();
+            if (table == &first)
+                grown[0] = first;
+            table = grown;
+            tableSize = wanted;
+        }
         T* block = static_cast<T*>(std::malloc(kBlockSize * sizeof(T)));
         if (!block)
-            throw std::bad_alloc();
-        try {
-            blocks.push_back(block);
-        } catch (...) {
-            std::free(block);
-            throw;
-        }
+            throwOutOfMemory();
+        table[blocks] = block;
         capacity += kBlockSize;
     }
 
-    std::vector<T*> blocks;
+    // The array holds itself (table may point at first), so it never moves:
+    // copying and moving are deleted.
+    T* first = nullptr;
+    T** table = &first;
+    std::size_t tableSize = 1; // entries that table has room for
     std::size_t count = 0;
     std::size_t capacity = 0;
 };

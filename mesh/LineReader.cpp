@@ -1,5 +1,7 @@
 #include "mesh/LineReader.h"
 
+#include "mesh/MemoryReserve.h"
+
 #include <cstdlib>
 #include <cstring>
 #include <limits>
@@ -139,7 +141,7 @@ std::size_t LineReader::fill()
     }
     if (end == capacity) {
         if (capacity > (std::numeric_limits<std::size_t>::max() - 1) / 2)
-            throw std::bad_alloc();
+            throwOutOfMemory();
         std::unique_ptr<char[]> larger(new char[capacity * 2 + 1]);
         std::memcpy(larger.get(), buffer.get(), end);
         buffer = std::move(larger);

@@ -32,6 +32,12 @@ Material* Mesh::findOrAddMaterial(const std::string& name)
     return material;
 }
 
+Material* Mesh::findMaterial(const std::string& name) const
+{
+    auto found = materialsByName.find(name);
+    return found != materialsByName.end() ? found->second : nullptr;
+}
+
 void Mesh::removeEmptyMaterials()
 {
     std::size_t kept = 0;

@@ -67,7 +67,7 @@ public:
     {
         const std::size_t end = corners.size() + static_cast<std::size_t>(count);
         if (end > std::numeric_limits<std::uint32_t>::max())
-            throw std::bad_alloc();
+            throwOutOfMemory();
         corners.append(cornerList, static_cast<std::size_t>(count));
         faceEnds.push_back(static_cast<std::uint32_t>(end));
     }
@@ -102,6 +102,9 @@ public:
     // The first material named exactly name (case counts), or a new one with
     // default values appended at the end. Throws std::bad_alloc.
     Material* findOrAddMaterial(const std::string& name);
+
+    // The first material named exactly name, or null.
+    Material* findMaterial(const std::string& name) const;
 
     // Destroys every material without faces; the others keep their order.
     void removeEmptyMaterials();

@@ -54,14 +54,17 @@ void readMtlLibrary(std::FILE* library, Mesh& mesh, LineReader::Translation tran
     const char* line;
     std::size_t length;
     while (lines.next(line, length)) {
-        splitStatement(line, length, words);
+        // No statement taken has more than four words.
+        splitStatement(line, length, words, 5);
         if (words.empty())
             continue;
         const std::string_view keyword = words[0];
         const std::size_t n = words.size();
         if (keyword == "newmtl") {
+            // A material that no usemtl named has no faces and is dropped
+            // after the load: its statements are skipped, not kept.
             if (n >= 2)
-                current = mesh.findOrAddMaterial(std::string(words[1]));
+                current = mesh.findMaterial(std::string(words[1]));
             continue;
         }
         if (!current)

@@ -1,6 +1,7 @@
 #include "mesh/ObjReader.h"
 
 #include "mesh/LineReader.h"
+#include "mesh/MemoryReserve.h"
 #include "mesh/Mesh.h"
 #include "mesh/MtlReader.h"
 #include "mesh/Numbers.h"
@@ -322,9 +323,14 @@ private:
     // One line split into words: the plain reading of the statements.
     void readStatement(const char* line, std::size_t length)
     {
-        splitStatement(line, length, words);
+        // Every statement but a face has a few words: a line of millions of
+        // numbers is skipped without holding them all.
+        constexpr std::size_t kFewWords = 5;
+        splitStatement(line, length, words, kFewWords);
         if (words.empty())
             return;
+        if (words.size() == kFewWords && words[0] == "f")
+            splitStatement(line, length, words);
         const std::string_view keyword = words[0];
         const std::size_t n = words.size();
         if (keyword == "v") {
@@ -422,7 +428,7 @@ void generateFaceNormals(Mesh& mesh)
             if (named)
                 continue;
             if (mesh.normals.size() > static_cast<std::size_t>(INT_MAX))
-                throw std::bad_alloc();
+                throwOutOfMemory();
             const std::int32_t next = static_cast<std::int32_t>(mesh.normals.size());
             mesh.normals.push_back(faceNormal(mesh, face));
             for (int j = 0; j < face.cornerCount; ++j)
@@ -434,6 +440,10 @@ void generateFaceNormals(Mesh& mesh)
 Mesh* readMesh(std::FILE* obj, std::FILE* library, LineReader::Translation translation, const std::string& fullPath,
                double scale, bool triangulate)
 {
+    // Memory kept for reporting a failure, when the heap runs out.
+    MemoryReserve reserve;
+    if (!reserve.held())
+        return nullptr;
     try {
         std::unique_ptr<Mesh> mesh(new Mesh);
         mesh->filePath = fullPath;

@@ -13,7 +13,7 @@ bool isBlank(char c)
 
 } // namespace
 
-void splitStatement(const char* line, std::size_t length, std::vector<std::string_view>& words)
+void splitStatement(const char* line, std::size_t length, std::vector<std::string_view>& words, std::size_t maxWords)
 {
     words.clear();
     const char* p = line;
@@ -25,7 +25,7 @@ void splitStatement(const char* line, std::size_t length, std::vector<std::strin
             break;
         }
     }
-    while (p < end) {
+    while (p < end && words.size() < maxWords) {
         if (isBlank(*p)) {
             ++p;
             continue;

@@ -12,9 +12,12 @@
 // are dropped.
 std::vector<std::string> splitStatement(const char* line);
 
-// The same, on [line, line + length), giving views into the line. words is
-// cleared first; reusing one vector avoids an allocation per line.
-void splitStatement(const char* line, std::size_t length, std::vector<std::string_view>& words);
+// The same, on [line, line + length), giving views into the line, and at
+// most maxWords of them: a caller that only takes statements of a few words
+// need not hold every word of a line of millions. words is cleared first;
+// reusing one vector avoids an allocation per line.
+void splitStatement(const char* line, std::size_t length, std::vector<std::string_view>& words,
+                    std::size_t maxWords = static_cast<std::size_t>(-1));
 
 // Indices of one face corner ("7", "7/8", "7//9", "7/8/9"): the position
 // number less one (numbers of 0 or below are kept as they are), and the

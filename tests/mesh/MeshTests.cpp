@@ -61,6 +61,30 @@ TEST(Mesh, FacesOfMixedSizesKeepTheirCorners)
     EXPECT_EQ(12, second.positionIndex(0));
 }
 
+TEST(Mesh, MaterialOfOneTriangleStaysSmall)
+{
+    // A file may give every face its own material: each must cost little
+    // more than the object itself.
+    Material material("m");
+    const Corner triangle[3] = {{0, 0, 0}, {1, 0, 0}, {2, 0, 0}};
+    material.addFace(triangle, 3);
+    const std::size_t names = material.name.capacity() + material.textureName.capacity();
+    EXPECT_LE(material.memoryBytes(), sizeof(Material) + names + 64);
+}
+
+TEST(BlockArray, ClearedArrayGrowsAgain)
+{
+    BlockArray<int> values;
+    for (int round = 0; round < 2; ++round) {
+        for (int i = 0; i < static_cast<int>(2 * BlockArray<int>::kBlockSize + 3); ++i)
+            values.push_back(i + round);
+        EXPECT_EQ(static_cast<std::size_t>(2 * BlockArray<int>::kBlockSize + 2 + round), static_cast<std::size_t>(values[values.size() - 1]));
+        values.clear();
+        EXPECT_EQ(0u, values.size());
+        EXPECT_EQ(0u, values.memoryBytes());
+    }
+}
+
 TEST(BlockArray, GrowsAcrossBlocksWithoutLosingValues)
 {
     BlockArray<int> values;

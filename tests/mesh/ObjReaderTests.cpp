@@ -291,6 +291,23 @@ TEST(ObjReader, HugeLinesAndFaces)
     EXPECT_EQ(static_cast<std::size_t>(n - 1), mesh->materials[0]->face(n - 3).positionIndex(2));
 }
 
+TEST(ObjReader, LongStatementsReadWordByWord)
+{
+    // A quoted corner sends the face through the word-by-word reading, which
+    // must still take every corner; a vertex line of many numbers is skipped.
+    std::string obj = "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nv -1 1 0\nv -1 0 0\n";
+    obj += "v";
+    for (int i = 0; i < 100000; ++i)
+        obj += " 1.5";
+    obj += "\nf 1 2 3 4 \"5\" 6\n";
+    const auto mesh = loadText("long-statements", obj);
+    ASSERT_TRUE(mesh);
+    EXPECT_EQ(6u, mesh->positions.size());
+    ASSERT_EQ(4u, mesh->materials[0]->faceCount());
+    EXPECT_EQ(4, mesh->materials[0]->face(3).positionIndex(1));
+    EXPECT_EQ(5, mesh->materials[0]->face(3).positionIndex(2));
+}
+
 TEST(ObjReader, ScaleIsAppliedToPositionsOnly)
 {
     const auto mesh = load(writeObj("scale", "v 2 4 8\nv 0 0 0\nv 1 1 0\nvn 2 0 0\nf 1//1 2//1 3//1\n"), true, 0.5);

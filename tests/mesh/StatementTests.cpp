@@ -42,6 +42,19 @@ TEST(SplitStatement, ZeroByteEndsTheLine)
     EXPECT_EQ("1", words[1]);
 }
 
+TEST(SplitStatement, StopsAfterTheWordsAskedFor)
+{
+    std::vector<std::string_view> words;
+    const std::string line = "f 1 \"2 3\" 4 5 6\n";
+    splitStatement(line.data(), line.size(), words, 3);
+    ASSERT_EQ(3u, words.size());
+    EXPECT_EQ("2 3", words[2]);
+    splitStatement(line.data(), line.size(), words, 0);
+    EXPECT_TRUE(words.empty());
+    splitStatement(line.data(), line.size(), words, 100);
+    EXPECT_EQ(6u, words.size());
+}
+
 TEST(ParseCorner, Fields)
 {
     struct Case {

@@ -1,0 +1,269 @@
+// Hostile OBJ and MTL shapes for the reader, and a timed load of one file:
+//
+//   hostile_obj write SHAPE OUT.obj [COUNT]
+//   hostile_obj load FILE
+//
+// write makes OUT.obj (and OUT.mtl where the shape has a library) with
+// COUNT of the shape's repeated part, its default when not given:
+//
+//   corners     one face of COUNT corners over 1000 positions    (1,000,000)
+//   comment     a triangle after a comment line of COUNT bytes  (100,000,000)
+//   numbers     a triangle after one "v" line of COUNT bytes of numbers,
+//               which has the wrong word count and is skipped   (100,000,000)
+//   usemtl      COUNT usemtl lines alternating two names, then one face
+//                                                                (5,000,000)
+//   usemtl-faces  the same with a face after every usemtl       (5,000,000)
+//   materials   usemtl m0 ... m(COUNT-1), one face each, no library
+//                                                               (10,000,000)
+//   newmtl      one face, and a library of COUNT materials (newmtl and Kd)
+//               that no face uses                               (10,000,000)
+//
+// load reads FILE with loadObjMesh as the viewer does (scale 0.01,
+// triangulated) and prints one line: file size (OBJ + MTL), load time,
+// peak memory of the process (resident on Linux, working set on Windows)
+// and the result: loaded with its triangle and material counts, or failed. Under Wine give FILE as a Windows path. Sizes in MB are
+// 10^6 bytes.
+
+#include "mesh/Mesh.h"
+#include "mesh/ObjReader.h"
+
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#ifdef _WIN32
+#include <windows.h>
+#include <psapi.h>
+#else
+#include <sys/resource.h>
+#endif
+
+namespace {
+
+constexpr double kMB = 1e6;
+
+// Buffered output, with numbers written by hand: printf would dominate
+// writing hundreds of megabytes.
+class Writer {
+public:
+    explicit Writer(const std::string& path) : file(std::fopen(path.c_str(), "wb")), buffer(kSize) {}
+    ~Writer()
+    {
+        if (file) {
+            flush();
+            std::fclose(file);
+        }
+    }
+    Writer(const Writer&) = delete;
+    Writer& operator=(const Writer&) = delete;
+
+    bool ok() const { return file && !error; }
+
+    void text(const char* s)
+    {
+        const std::size_t n = std::strlen(s);
+        reserve(n);
+        std::memcpy(buffer.data() + used, s, n);
+        used += n;
+    }
+    void put(char c)
+    {
+        reserve(1);
+        buffer[used++] = c;
+    }
+    void number(std::uint64_t value)
+    {
+        char digits[24];
+        int n = 0;
+        do {
+            digits[n++] = static_cast<char>('0' + value % 10);
+            value /= 10;
+        } while (value);
+        reserve(static_cast<std::size_t>(n));
+        while (n)
+            buffer[used++] = digits[--n];
+    }
+
+private:
+    static constexpr std::size_t kSize = 1 << 20;
+
+    void reserve(std::size_t n)
+    {
+        if (used + n > buffer.size())
+            flush();
+    }
+    void flush()
+    {
+        if (used && std::fwrite(buffer.data(), 1, used, file) != used)
+            error = true;
+        used = 0;
+    }
+
+    std::FILE* file;
+    std::vector<char> buffer;
+    std::size_t used = 0;
+    bool error = false;
+};
+
+const char* const kTriangle = "v 0 0 0\nv 100 0 0\nv 0 100 0\n";
+
+std::string mtlPath(const std::string& obj)
+{
+    const std::size_t dot = obj.find_last_of('.');
+    return (dot == std::string::npos ? obj : obj.substr(0, dot)) + ".mtl";
+}
+
+bool write(const std::string& shape, const std::string& path, std::uint64_t count)
+{
+    Writer obj(path);
+    if (shape == "corners") {
+        // 1000 positions on a circle, visited again and again.
+        for (int i = 0; i < 1000; ++i) {
+            obj.text("v ");
+            obj.number(static_cast<std::uint64_t>(500 + i % 37));
+            obj.text(" ");
+            obj.number(static_cast<std::uint64_t>(300 + i % 53));
+            obj.text(" 0\n");
+        }
+        obj.text("f");
+        for (std::uint64_t i = 0; i < count; ++i) {
+            obj.put(' ');
+            obj.number(1 + i % 1000);
+        }
+        obj.put('\n');
+    } else if (shape == "comment" || shape == "numbers") {
+        obj.text(shape == "comment" ? "# " : "v ");
+        for (std::uint64_t i = 2; i + 1 < count; i += 2)
+            obj.text(shape == "comment" ? "ab" : "1 ");
+        obj.put('\n');
+        obj.text(kTriangle);
+        obj.text("f 1 2 3\n");
+    } else if (shape == "usemtl" || shape == "usemtl-faces") {
+        obj.text(kTriangle);
+        for (std::uint64_t i = 0; i < count; ++i) {
+            obj.text(i % 2 ? "usemtl b\n" : "usemtl a\n");
+            if (shape == "usemtl-faces")
+                obj.text("f 1 2 3\n");
+        }
+        obj.text("f 1 2 3\n");
+    } else if (shape == "materials") {
+        obj.text(kTriangle);
+        for (std::uint64_t i = 0; i < count; ++i) {
+            obj.text("usemtl m");
+            obj.number(i);
+            obj.text("\nf 1 2 3\n");
+        }
+    } else if (shape == "newmtl") {
+        obj.text(kTriangle);
+        obj.text("usemtl used\nf 1 2 3\n");
+        Writer mtl(mtlPath(path));
+        mtl.text("newmtl used\nKd 1 1 1\n");
+        for (std::uint64_t i = 0; i < count; ++i) {
+            mtl.text("newmtl m");
+            mtl.number(i);
+            mtl.text("\nKd 0.5 0.5 0.5\n");
+        }
+        if (!mtl.ok())
+            return false;
+    } else {
+        std::fprintf(stderr, "hostile_obj: unknown shape %s\n", shape.c_str());
+        return false;
+    }
+    return obj.ok();
+}
+
+std::uint64_t defaultCount(const std::string& shape)
+{
+    if (shape == "corners")
+        return 1000000;
+    if (shape == "comment" || shape == "numbers")
+        return 100000000;
+    if (shape == "usemtl" || shape == "usemtl-faces")
+        return 5000000;
+    return 10000000;
+}
+
+double fileSize(const std::string& path)
+{
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file)
+        return 0.0;
+    double size = 0.0;
+#ifdef _WIN32
+    if (_fseeki64(file, 0, SEEK_END) == 0)
+        size = static_cast<double>(_ftelli64(file));
+#else
+    if (fseeko(file, 0, SEEK_END) == 0)
+        size = static_cast<double>(ftello(file));
+#endif
+    std::fclose(file);
+    return size;
+}
+
+// Peak memory of the process so far, in bytes: the peak working set on
+// Windows, the peak resident size elsewhere.
+// NOTE: Wine reports the peak private bytes as their current value, so the
+// working set is what can be compared between the builds.
+double peakMemory()
+{
+#ifdef _WIN32
+    PROCESS_MEMORY_COUNTERS counters{};
+    counters.cb = sizeof counters;
+    if (GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters))
+        return static_cast<double>(counters.PeakWorkingSetSize);
+    return 0.0;
+#else
+    rusage usage{};
+    return getrusage(RUSAGE_SELF, &usage) == 0 ? static_cast<double>(usage.ru_maxrss) * 1024.0 : 0.0;
+#endif
+}
+
+int load(const char* path)
+{
+    const double size = fileSize(path) + fileSize(mtlPath(path));
+    const auto start = std::chrono::steady_clock::now();
+    std::unique_ptr<Mesh> mesh(loadObjMesh(path, 0.01, true));
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const double peak = peakMemory();
+    std::printf("size %.1f MB  load %.2f s  peak %.1f MB (%.1f x size)  ", size / kMB, seconds, peak / kMB,
+                size > 0 ? peak / size : 0.0);
+    if (!mesh) {
+        std::printf("failed\n");
+        return 1;
+    }
+    std::size_t triangles = 0;
+    for (const auto& material : mesh->materials)
+        for (std::size_t i = 0; i < material->faceCount(); ++i)
+            triangles += static_cast<std::size_t>(material->face(i).cornerCount - 2);
+    std::printf("loaded: %zu triangles, %zu materials\n", triangles, mesh->materials.size());
+    return 0;
+}
+
+int usage()
+{
+    std::fprintf(stderr, "usage: hostile_obj write SHAPE OUT.obj [COUNT]\n       hostile_obj load FILE\n");
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc == 3 && std::strcmp(argv[1], "load") == 0)
+        return load(argv[2]);
+    if ((argc == 4 || argc == 5) && std::strcmp(argv[1], "write") == 0) {
+        const std::string shape = argv[2];
+        const std::uint64_t count = argc == 5 ? std::strtoull(argv[4], nullptr, 10) : defaultCount(shape);
+        if (!write(shape, argv[3], count)) {
+            std::fprintf(stderr, "hostile_obj: cannot write %s\n", argv[3]);
+            return 1;
+        }
+        return 0;
+    }
+    return usage();
+}

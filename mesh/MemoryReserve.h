@@ -1,0 +1,34 @@
+#pragma once
+
+#include <new>
+
+// Memory held back while a mesh loads, and given back the moment an
+// allocation fails. Throwing std::bad_alloc takes memory of its own: the
+// exception object, and with the MinGW runtime the thread's exception
+// globals and the emergency pool's lock, made on first use. A load that used
+// the heap up to its last byte could not report its failure and would end
+// the process instead.
+//
+// While an object of this class lives, operator new gives the reserve back
+// and throws std::bad_alloc when it finds no memory, at once. Nesting is
+// allowed (only the outermost object holds and frees the reserve); one
+// thread loads at a time.
+class MemoryReserve {
+public:
+    MemoryReserve();
+    ~MemoryReserve();
+    MemoryReserve(const MemoryReserve&) = delete;
+    MemoryReserve& operator=(const MemoryReserve&) = delete;
+
+    // False when the reserve could not be taken: memory is already short.
+    bool held() const;
+
+private:
+    std::new_handler previous = nullptr;
+    bool outermost = false;
+};
+
+// Gives the reserve back and throws std::bad_alloc. For the allocations that
+// do not go through operator new (malloc, realloc) and for sizes refused
+// before allocating.
+[[noreturn]] void throwOutOfMemory();

@@ -1,0 +1,716 @@
+// Long use of a real viewer window: the same commands hundreds of times must
+// give back every handle, texture, display list and byte they take. The
+// real program, closed in the middle of things, exits cleanly. And a load
+// that runs out of memory is a failed load, not the end of the process.
+//
+// Each test uses one window and repeats its commands inside it (under Wine a
+// captioned window costs seconds to show and to destroy). Counts are taken
+// after a warm-up round, so that what is made once and kept (caches of the
+// system and the driver) is not counted as growth.
+
+#include "tests/app/ViewerFixture.h"
+
+#include "dialogs/AnaglyphDepthDialog.h"
+#include "image/DibImage.h"
+#include "mesh/MemoryReserve.h"
+#include "mesh/Mesh.h"
+#include "mesh/ObjReader.h"
+
+#include <commctrl.h>
+#include <psapi.h>
+
+#include <GL/gl.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <utility>
+
+namespace {
+
+// Margins for "ends where it started", after the warm-up. Each leaks far
+// more than this over the rounds if one round keeps one object: a texture
+// image of 48 KiB or more, a captured picture of 768 KiB, a GDI object or a
+// window per round.
+constexpr int kGdiMargin = 4;
+constexpr int kUserMargin = 2;
+constexpr double kMemoryMarginBytes = 8.0 * 1024 * 1024;
+
+// GDI objects of this process.
+// NOTE: Wine 8 has no GetGuiResources (ERROR_CALL_NOT_IMPLEMENTED). Its
+// GetObjectType takes a handle whose high word is 0 as naming whatever
+// object is alive in that slot of the process's handle table, so there the
+// slots are counted.
+int gdiObjects()
+{
+    SetLastError(0);
+    const DWORD count = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
+    if (count || GetLastError() != ERROR_CALL_NOT_IMPLEMENTED)
+        return static_cast<int>(count);
+    int live = 0;
+    for (UINT_PTR slot = 1; slot < 0x10000; ++slot)
+        if (GetObjectType(reinterpret_cast<HGDIOBJ>(slot)))
+            ++live;
+    return live;
+}
+
+BOOL CALLBACK countWindow(HWND window, LPARAM lParam)
+{
+    int& count = *reinterpret_cast<int*>(lParam);
+    ++count;
+    EnumChildWindows(window, countWindow, lParam);
+    return TRUE;
+}
+
+// USER objects of this process; where Wine cannot say (see gdiObjects), the
+// windows of this thread, top-level and child.
+int userObjects()
+{
+    SetLastError(0);
+    const DWORD count = GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS);
+    if (count || GetLastError() != ERROR_CALL_NOT_IMPLEMENTED)
+        return static_cast<int>(count);
+    int windows = 0;
+    EnumThreadWindows(GetCurrentThreadId(), countWindow, reinterpret_cast<LPARAM>(&windows));
+    return windows;
+}
+
+// Private bytes of this process.
+// NOTE: Wine 8 reports PrivateUsage as 0; there the committed private
+// regions of the address space are added up, which is what it counts.
+double privateBytes()
+{
+    PROCESS_MEMORY_COUNTERS_EX counters = {};
+    counters.cb = sizeof counters;
+    if (GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
+                             sizeof counters)
+        && counters.PrivateUsage)
+        return static_cast<double>(counters.PrivateUsage);
+    double total = 0;
+    MEMORY_BASIC_INFORMATION region;
+    const char* address = nullptr;
+    while (VirtualQuery(address, &region, sizeof region) == sizeof region) {
+        if (region.State == MEM_COMMIT && region.Type == MEM_PRIVATE)
+            total += static_cast<double>(region.RegionSize);
+        const char* next = static_cast<const char*>(region.BaseAddress) + region.RegionSize;
+        if (next <= address)
+            break;
+        address = next;
+    }
+    return total;
+}
+
+struct Usage {
+    int gdi;
+    int user;
+    double bytes;
+};
+
+Usage usage()
+{
+    return Usage{gdiObjects(), userObjects(), privateBytes()};
+}
+
+void expectSameUsage(const Usage& before, const Usage& after, const char* what)
+{
+    std::printf("[ %s ] GDI %d -> %d, USER %d -> %d, private %.1f -> %.1f MB\n", what, before.gdi, after.gdi,
+                before.user, after.user, before.bytes / 1048576, after.bytes / 1048576);
+    EXPECT_NEAR(before.gdi, after.gdi, kGdiMargin) << what << ": GDI objects";
+    EXPECT_NEAR(before.user, after.user, kUserMargin) << what << ": USER objects";
+    EXPECT_LT(after.bytes - before.bytes, kMemoryMarginBytes) << what << ": private bytes";
+}
+
+// An uncompressed 24-bit TGA of a pattern that depends on seed.
+std::string tgaFile(int width, int height, int seed)
+{
+    std::string file(18, '\0');
+    file[2] = 2;
+    file[12] = static_cast<char>(width & 0xFF);
+    file[13] = static_cast<char>(width >> 8);
+    file[14] = static_cast<char>(height & 0xFF);
+    file[15] = static_cast<char>(height >> 8);
+    file[16] = 24;
+    for (int i = 0; i < width * height; ++i) {
+        file += static_cast<char>(i * seed);
+        file += static_cast<char>(i / width * 8 + seed);
+        file += static_cast<char>(i % width * 4);
+    }
+    return file;
+}
+
+// A square grid of cells x cells quads with texture coordinates; each row
+// of cells takes the next of the materials.
+std::string texturedGrid(int cells, const std::vector<std::string>& materials)
+{
+    std::string obj;
+    for (int y = 0; y <= cells; ++y)
+        for (int x = 0; x <= cells; ++x)
+            obj += "v " + std::to_string(x * 100 / cells - 50) + " " + std::to_string(y * 100 / cells - 50) +
+                   " 0\nvt " + std::to_string(static_cast<double>(x) / cells) + " " +
+                   std::to_string(static_cast<double>(y) / cells) + "\n";
+    for (int y = 0; y < cells; ++y) {
+        obj += "usemtl " + materials[static_cast<std::size_t>(y) % materials.size()] + "\n";
+        for (int x = 0; x < cells; ++x) {
+            const int a = y * (cells + 1) + x + 1;
+            const int b = a + cells + 1;
+            const std::string c[4] = {std::to_string(a), std::to_string(a + 1), std::to_string(b + 1),
+                                      std::to_string(b)};
+            obj += "f " + c[0] + "/" + c[0] + " " + c[1] + "/" + c[1] + " " + c[2] + "/" + c[2] + " " + c[3] + "/" +
+                   c[3] + "\n";
+        }
+    }
+    return obj;
+}
+
+// Two small textured meshes: "long-one" with one texture, "long-two" with
+// two materials, each with its own texture. Returns their paths.
+std::pair<std::string, std::string> writeTwoMeshes()
+{
+    writeFile(scratchPath("long-one.tga"), tgaFile(128, 128, 3));
+    writeFile(scratchPath("long-two-a.tga"), tgaFile(128, 64, 5));
+    writeFile(scratchPath("long-two-b.tga"), tgaFile(64, 128, 7));
+    const std::string one = writeMesh("long-one", texturedGrid(24, {"one"}), "newmtl one\nKd 1 1 1\nmap_Kd long-one.tga\n");
+    const std::string two = writeMesh("long-two", texturedGrid(24, {"a", "b"}),
+                                      "newmtl a\nKd 1 1 1\nmap_Kd long-two-a.tga\n"
+                                      "newmtl b\nKd 1 1 1\nmap_Kd long-two-b.tga\n");
+    return {one, two};
+}
+
+int environmentCount(const char* name, int fallback)
+{
+    const char* value = std::getenv(name);
+    const int n = value ? std::atoi(value) : 0;
+    return n > 0 ? n : fallback;
+}
+
+} // namespace
+
+class LongUseTest : public ViewerTest {
+protected:
+    // Textures alive in the viewer's context among names 1 to upTo.
+    int liveTextures(GLuint upTo)
+    {
+        viewer.context.makeCurrent(nullptr);
+        int live = 0;
+        for (GLuint name = 1; name <= upTo; ++name)
+            live += glIsTexture(name) == GL_TRUE;
+        viewer.context.releaseCurrent();
+        return live;
+    }
+
+    // Display lists alive in the viewer's context (the font's and the
+    // mesh's) among the first 64 Ki names.
+    int liveLists()
+    {
+        viewer.context.makeCurrent(nullptr);
+        int live = 0;
+        for (GLuint name = 1; name <= 0x10000; ++name)
+            live += glIsList(name) == GL_TRUE;
+        viewer.context.releaseCurrent();
+        return live;
+    }
+};
+
+TEST_F(LongUseTest, OpeningMeshes500TimesGivesBackTexturesListsHandlesAndMemory)
+{
+    const auto meshes = writeTwoMeshes();
+    createViewer(meshes.first);
+    MessageBoxWatcher watcher; // a mesh that fails to load must not stop the run
+    GLuint highestName = 0;
+    // Round i opens the two-texture mesh when i is even. Opening paints, and
+    // painting uploads the mesh's textures.
+    auto open = [&](int i) {
+        const bool two = i % 2 == 0;
+        viewer.openMesh(two ? meshes.second.c_str() : meshes.first.c_str());
+        const std::size_t expected = two ? 2 : 1;
+        if (viewer.textures.entries.size() != expected) {
+            ADD_FAILURE() << "round " << i << ": " << viewer.textures.entries.size() << " textures";
+            return false;
+        }
+        for (const auto& entry : viewer.textures.entries) {
+            if (!entry->valid) {
+                ADD_FAILURE() << "round " << i << ": " << entry->path << " not uploaded";
+                return false;
+            }
+            highestName = std::max(highestName, entry->glName);
+        }
+        return true;
+    };
+
+    for (int i = 0; i < 10; ++i)
+        ASSERT_TRUE(open(i));
+    const Usage before = usage();
+    const int listsBefore = liveLists();
+    for (int i = 0; i < 500; ++i)
+        ASSERT_TRUE(open(i));
+    const Usage after = usage();
+
+    EXPECT_EQ(0, watcher.count()) << watcher.lastText();
+    expectSameUsage(before, after, "500 meshes opened");
+    std::printf("[ textures ] highest name used %u\n", highestName);
+    EXPECT_EQ(static_cast<int>(viewer.textures.entries.size()), liveTextures(highestName + 64))
+        << "every texture of a replaced mesh is deleted";
+    EXPECT_EQ(listsBefore, liveLists()) << "every display list of a replaced mesh is deleted";
+}
+
+TEST_F(LongUseTest, CopyingAndSavingTheImage200TimesGivesBackHandlesAndMemory)
+{
+    const auto meshes = writeTwoMeshes();
+    createViewer(meshes.second);
+    const std::string path = scratchPath("long-saved.bmp");
+    // What the Copy Image and Save Image commands do, the file already chosen.
+    auto copyAndSave = [&](int i) {
+        viewer.anaglyphMode = i % 2 == 1;
+        {
+            std::unique_ptr<DibImage> image(viewer.captureImage());
+            if (!image || !image->copyToClipboard(nullptr))
+                return false;
+        }
+        viewer.redraw();
+        std::unique_ptr<DibImage> image(viewer.captureImage());
+        return image && saveImageFile(*image, path.c_str());
+    };
+
+    for (int i = 0; i < 4; ++i)
+        ASSERT_TRUE(copyAndSave(i));
+    const Usage before = usage();
+    for (int i = 0; i < 200; ++i)
+        ASSERT_TRUE(copyAndSave(i)) << "round " << i;
+    const Usage after = usage();
+    expectSameUsage(before, after, "200 copies and 200 saves");
+
+    EXPECT_EQ(54u + 512u * 1536u, readFile(path).size());
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    HANDLE data = GetClipboardData(CF_DIB);
+    const auto* header = data ? static_cast<const BITMAPINFOHEADER*>(GlobalLock(data)) : nullptr;
+    EXPECT_TRUE(header && header->biWidth == 512 && header->biHeight == 512 && header->biBitCount == 24)
+        << "the clipboard holds the last picture";
+    if (header)
+        GlobalUnlock(data);
+    CloseClipboard();
+}
+
+namespace {
+
+// Waits for each "Anaglyph Depth" window that comes up, moves its slider to
+// the end as a user would with the keyboard, notes the viewer's depth, and
+// cancels it.
+class DepthDialogCanceller {
+public:
+    explicit DepthDialogCanceller(const int& depth)
+        : depth(depth), thread([this] { run(); })
+    {
+    }
+    ~DepthDialogCanceller()
+    {
+        stop = true;
+        thread.join();
+    }
+
+    std::atomic<int> cancelled{0};
+    std::atomic<int> followed{0}; // rounds in which the depth followed the slider
+
+private:
+    void run()
+    {
+        HWND last = nullptr;
+        while (!stop) {
+            HWND dialog = FindWindowA(nullptr, "Anaglyph Depth");
+            if (!dialog || dialog == last || !IsWindowVisible(dialog)) {
+                Sleep(10);
+                continue;
+            }
+            HWND slider = FindWindowExA(dialog, nullptr, TRACKBAR_CLASSA, nullptr);
+            SendMessageA(slider, WM_KEYDOWN, VK_END, 1);
+            SendMessageA(slider, WM_KEYUP, VK_END, 0xC0000001);
+            followed += depth == 1000;
+            PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+            for (int i = 0; i < 1000 && IsWindow(dialog); ++i)
+                Sleep(10);
+            last = dialog;
+            ++cancelled;
+        }
+    }
+
+    const int& depth;
+    std::atomic<bool> stop{false};
+    std::thread thread;
+};
+
+} // namespace
+
+TEST_F(LongUseTest, OpeningAndCancellingTheDepthDialogGivesBackHandlesAndMemory)
+{
+    // NOTE: under Wine without a window manager each captioned window costs
+    // about 2 s to show and 2 s to destroy, so the test runs 10 rounds; set
+    // CORVASI_LONGUSE_DIALOGS to run more.
+    const int rounds = environmentCount("CORVASI_LONGUSE_DIALOGS", 10);
+    const auto meshes = writeTwoMeshes();
+    createViewer(meshes.first);
+    viewer.anaglyphMode = true;
+    DepthDialogCanceller user(viewer.anaglyphDepth);
+    // What the Anaglyph Depth command does.
+    auto openAndCancel = [&] {
+        AnaglyphDepthDialog dialog;
+        const int previous = viewer.anaglyphDepth;
+        const bool accepted = dialog.doModal(viewer.hwnd, &viewer.anaglyphDepth);
+        if (!accepted)
+            viewer.anaglyphDepth = previous;
+        viewer.redraw();
+        return !accepted && viewer.anaglyphDepth == 300 && IsWindowEnabled(viewer.hwnd);
+    };
+
+    ASSERT_TRUE(openAndCancel());
+    settle();
+    const Usage before = usage();
+    for (int i = 0; i < rounds; ++i)
+        ASSERT_TRUE(openAndCancel()) << "round " << i;
+    settle();
+    const Usage after = usage();
+    EXPECT_EQ(rounds + 1, user.cancelled.load());
+    EXPECT_EQ(rounds + 1, user.followed.load()) << "the picture's depth follows the slider in every round";
+    char what[64];
+    std::snprintf(what, sizeof what, "depth dialog %d times", rounds);
+    expectSameUsage(before, after, what);
+}
+
+// The real program, closed in the middle of things: it must exit with 0 and
+// write nothing (the texture manager says "warning : GLTexMan not cleaned."
+// on standard output when it is destroyed holding textures).
+namespace {
+
+const char* const kTitle = "Corvasi - ver.0.10";
+
+struct WindowSearch {
+    DWORD processId;
+    const char* title;
+    const char* className;
+    HWND found;
+};
+
+BOOL CALLBACK matchWindow(HWND window, LPARAM lParam)
+{
+    WindowSearch& s = *reinterpret_cast<WindowSearch*>(lParam);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    char text[256] = "";
+    GetWindowTextA(window, text, sizeof text);
+    char name[64] = "";
+    GetClassNameA(window, name, sizeof name);
+    if (owner == s.processId && IsWindowVisible(window) && (!s.title || std::string(text) == s.title) &&
+        (!s.className || std::string(name) == s.className)) {
+        s.found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// A visible top-level window of the process with that title and class (null:
+// any), waited for up to timeoutMs.
+HWND waitForWindow(DWORD processId, const char* title, const char* className = nullptr, DWORD timeoutMs = 20000)
+{
+    WindowSearch search{processId, title, className, nullptr};
+    const DWORD start = GetTickCount();
+    do {
+        EnumWindows(matchWindow, reinterpret_cast<LPARAM>(&search));
+        if (search.found)
+            return search.found;
+        Sleep(50);
+    } while (GetTickCount() - start < timeoutMs);
+    return nullptr;
+}
+
+// corvasi.exe with its standard output and error on a pipe.
+class RunningViewer {
+public:
+    explicit RunningViewer(const std::string& arguments)
+    {
+        SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+        CreatePipe(&outRead, &outWrite, &inherit, 0);
+        SetHandleInformation(outRead, HANDLE_FLAG_INHERIT, 0);
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdOutput = outWrite;
+        startup.hStdError = outWrite;
+        startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+        std::string commandLine = "\"" + nativePath(CORVASI_EXE) + "\" " + arguments;
+        started = CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                                 &process) != 0;
+        CloseHandle(outWrite);
+    }
+    ~RunningViewer()
+    {
+        if (started) {
+            if (WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT)
+                TerminateProcess(process.hProcess, 99);
+            CloseHandle(process.hProcess);
+            CloseHandle(process.hThread);
+        }
+        CloseHandle(outRead);
+    }
+    RunningViewer(const RunningViewer&) = delete;
+    RunningViewer& operator=(const RunningViewer&) = delete;
+
+    HWND window(const char* title = kTitle, const char* className = nullptr)
+    {
+        return waitForWindow(process.dwProcessId, title, className);
+    }
+
+    // The exit code, or -1 when the program does not end in time.
+    int exitCode(DWORD timeoutMs = 20000)
+    {
+        if (WaitForSingleObject(process.hProcess, timeoutMs) != WAIT_OBJECT_0)
+            return -1;
+        DWORD code = 0;
+        GetExitCodeProcess(process.hProcess, &code);
+        return static_cast<int>(code);
+    }
+
+    // Everything written to standard output and error, read after the exit.
+    std::string output()
+    {
+        std::string text;
+        char buffer[4096];
+        DWORD n = 0;
+        while (ReadFile(outRead, buffer, sizeof buffer, &n, nullptr) && n > 0)
+            text.append(buffer, n);
+        return text;
+    }
+
+    // Whether the program's thread holds the mouse capture in window.
+    bool capturing(HWND window)
+    {
+        GUITHREADINFO info = {};
+        info.cbSize = sizeof info;
+        return GetGUIThreadInfo(process.dwThreadId, &info) && info.hwndCapture == window;
+    }
+
+    bool started = false;
+    PROCESS_INFORMATION process = {};
+
+private:
+    HANDLE outRead = nullptr;
+    HANDLE outWrite = nullptr;
+};
+
+// Waits until the window's thread has handled everything sent before.
+bool answers(HWND window)
+{
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 10000, &result) != 0;
+}
+
+// Whether condition holds within timeoutMs; posted messages are handled in
+// their own time.
+template <class Condition>
+bool eventually(Condition condition, DWORD timeoutMs = 10000)
+{
+    const DWORD start = GetTickCount();
+    while (!condition()) {
+        if (GetTickCount() - start > timeoutMs)
+            return false;
+        Sleep(20);
+    }
+    return true;
+}
+
+std::string quoted(const std::string& path)
+{
+    return "\"" + path + "\"";
+}
+
+} // namespace
+
+TEST(LongUse, ClosingDuringADragExitsCleanly)
+{
+    RunningViewer program(quoted(writeTwoMeshes().second));
+    ASSERT_TRUE(program.started);
+    const HWND window = program.window();
+    ASSERT_TRUE(window);
+    ASSERT_TRUE(answers(window));
+    PostMessageA(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(100, 100));
+    PostMessageA(window, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(160, 130));
+    EXPECT_TRUE(eventually([&] { return program.capturing(window); })) << "the drag holds the mouse";
+    PostMessageA(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(0, program.exitCode());
+    EXPECT_EQ("", program.output());
+}
+
+TEST(LongUse, ClosingWithTheDepthDialogOpenExitsCleanly)
+{
+    RunningViewer program(quoted(writeTwoMeshes().second));
+    ASSERT_TRUE(program.started);
+    const HWND window = program.window();
+    ASSERT_TRUE(window);
+    ASSERT_TRUE(answers(window));
+    // The context-menu key, then Anaglyph Depth (the sixth command).
+    PostMessageA(window, WM_KEYUP, VK_APPS, 0xC0000001);
+    ASSERT_TRUE(program.window(nullptr, "#32768")) << "no menu came up";
+    for (int i = 0; i < 7; ++i) {
+        PostMessageA(window, WM_KEYDOWN, i < 6 ? VK_DOWN : VK_RETURN, 1);
+        PostMessageA(window, WM_KEYUP, i < 6 ? VK_DOWN : VK_RETURN, 0xC0000001);
+        Sleep(30);
+    }
+    const HWND dialog = program.window("Anaglyph Depth");
+    ASSERT_TRUE(dialog) << "the depth dialog did not come up";
+    EXPECT_TRUE(eventually([&] { return !IsWindowEnabled(window); })) << "the dialog is modal";
+    PostMessageA(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(0, program.exitCode());
+    EXPECT_EQ("", program.output());
+}
+
+TEST(LongUse, ClosingWithThePopupMenuOpenExitsCleanly)
+{
+    RunningViewer program(quoted(writeTwoMeshes().first));
+    ASSERT_TRUE(program.started);
+    const HWND window = program.window();
+    ASSERT_TRUE(window);
+    ASSERT_TRUE(answers(window));
+    PostMessageA(window, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(40, 40));
+    ASSERT_TRUE(program.window(nullptr, "#32768")) << "no menu came up";
+    PostMessageA(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(0, program.exitCode());
+    EXPECT_EQ("", program.output());
+}
+
+TEST(LongUse, ClosingWithoutAMeshExitsCleanly)
+{
+    // A file that cannot be loaded leaves the viewer without a mesh, once its
+    // message is acknowledged.
+    const std::string broken = writeMesh("long-broken", "v 1 2 3\nf 1 2 9\n");
+    RunningViewer program(quoted(broken));
+    ASSERT_TRUE(program.started);
+    const HWND box = program.window("Corvasi", "#32770");
+    ASSERT_TRUE(box) << "no message about the file";
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    const HWND window = program.window();
+    ASSERT_TRUE(window);
+    ASSERT_TRUE(answers(window));
+    PostMessageA(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(0, program.exitCode());
+    EXPECT_EQ("", program.output());
+}
+
+TEST(LongUse, ClosingWhileTheFirstOpenDialogIsUpExitsCleanly)
+{
+    // Without a mesh on the command line the open-file dialog comes up while
+    // the window is still being created.
+    RunningViewer program("");
+    ASSERT_TRUE(program.started);
+    const HWND dialog = program.window("Open Mesh");
+    ASSERT_TRUE(dialog) << "the open-file dialog did not come up";
+    const HWND window = program.window();
+    ASSERT_TRUE(window);
+    PostMessageA(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(0, program.exitCode());
+    EXPECT_EQ("", program.output());
+}
+
+TEST(LongUse, ClosingWhileTheFirstMeshIsReportedUnreadableExitsCleanly)
+{
+    const std::string broken = writeMesh("long-broken-start", "v 1 2 3\nf 1 2 9\n");
+    RunningViewer program(quoted(broken));
+    ASSERT_TRUE(program.started);
+    ASSERT_TRUE(program.window("Corvasi", "#32770")) << "no message about the file";
+    const HWND window = program.window();
+    ASSERT_TRUE(window);
+    PostMessageA(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(0, program.exitCode());
+    EXPECT_EQ("", program.output());
+}
+
+namespace {
+
+// Uses up the address space but about spare bytes, and keeps it for the
+// life of the process (a death test's child): every free range is reserved,
+// then the ranges the heap holds in reserve are taken with 64 KiB blocks,
+// and spare bytes of the last ones are given back.
+void useUpMemoryBut(std::size_t spare)
+{
+    std::vector<std::pair<std::uintptr_t, std::uintptr_t>> free;
+    MEMORY_BASIC_INFORMATION region;
+    const char* address = nullptr;
+    while (VirtualQuery(address, &region, sizeof region) == sizeof region) {
+        const std::uintptr_t begin = reinterpret_cast<std::uintptr_t>(region.BaseAddress);
+        if (region.State == MEM_FREE)
+            free.emplace_back(begin, begin + region.RegionSize);
+        const char* next = static_cast<const char*>(region.BaseAddress) + region.RegionSize;
+        if (next <= address)
+            break;
+        address = next;
+    }
+    // Reservations start on the 64 KiB allocation granularity.
+    constexpr std::uintptr_t kGranularity = 0x10000;
+    for (const auto& range : free) {
+        const std::uintptr_t from = (range.first + kGranularity - 1) & ~(kGranularity - 1);
+        if (range.second > from)
+            VirtualAlloc(reinterpret_cast<void*>(from), range.second - from, MEM_RESERVE, PAGE_NOACCESS);
+    }
+    constexpr std::size_t kBlock = 64 << 10;
+    std::vector<void*> blocks;
+    blocks.reserve(1 << 16);
+    while (blocks.size() < blocks.capacity()) {
+        void* block = std::malloc(kBlock);
+        if (!block)
+            break;
+        blocks.push_back(block);
+    }
+    for (std::size_t given = 0; given < spare / kBlock && !blocks.empty(); ++given) {
+        std::free(blocks.back());
+        blocks.pop_back();
+    }
+    new std::vector<void*>(std::move(blocks)); // kept, and seen as kept
+}
+
+// Ends the process with the code of any exception that no handler takes,
+// instead of calling a debugger.
+LONG WINAPI exitWithExceptionCode(EXCEPTION_POINTERS* exception)
+{
+    TerminateProcess(GetCurrentProcess(), exception->ExceptionRecord->ExceptionCode);
+    return EXCEPTION_EXECUTE_HANDLER;
+}
+
+} // namespace
+
+TEST(LongUse, RunningOutOfMemoryWhileLoadingIsAFailedLoadNotACrash)
+{
+    // A file that needs more memory than the process has (half a million
+    // materials of one face each, 11 MB, about 270 MB loaded) must fail to
+    // load, as any file that cannot be read, however little memory is left
+    // when the reader starts.
+    if (sizeof(void*) > 4)
+        GTEST_SKIP() << "the address space of a 64-bit process cannot be used up";
+    const std::string path = scratchPath("long-half-a-million-materials.obj");
+    {
+        std::string obj = "v 0 0 0\nv 100 0 0\nv 0 100 0\n";
+        for (int i = 0; i < 500000; ++i)
+            obj += "usemtl m" + std::to_string(i) + "\nf 1 2 3\n";
+        ASSERT_TRUE(writeFile(path, obj));
+    }
+    const std::string smallPath = scratchPath("long-small.obj");
+    ASSERT_TRUE(writeFile(smallPath, "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n"));
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    for (const std::size_t spareMegabytes : {2u, 16u, 64u}) {
+        EXPECT_EXIT(
+            {
+                SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
+                SetUnhandledExceptionFilter(exitWithExceptionCode);
+                useUpMemoryBut(spareMegabytes << 20);
+                if (!MemoryReserve().held())
+                    std::_Exit(4);
+                if (loadObjMesh(path.c_str(), 0.01, true))
+                    std::_Exit(2);
+                // What the failed load took is back: a small mesh loads.
+                std::unique_ptr<Mesh> small(loadObjMesh(smallPath.c_str(), 0.01, true));
+                std::_Exit(small && small->materials.size() == 1 ? 0 : 5);
+            },
+            ::testing::ExitedWithCode(0), "")
+            << "with " << spareMegabytes << " MB left (exit code 2: the file loaded after all; 3: "
+            << "std::terminate; 4: no memory in reserve to begin with; 5: the small mesh did not load; "
+            << "-1073741571: stack overflow; -1073741819: access violation)";
+    }
+    std::remove(path.c_str());
+    std::remove(smallPath.c_str());
+}
