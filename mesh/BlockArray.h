@@ -73,7 +73,6 @@ public:
             std::free(table);
         first = nullptr;
         table = &first;
-        tableSize = 1;
         count = 0;
         capacity = 0;
     }
@@ -81,11 +80,21 @@ public:
     // Bytes held, for memory figures.
     std::size_t memoryBytes() const
     {
-        return capacity * sizeof(T) + (table != &first ? tableSize * sizeof(T*) : 0);
+        return capacity * sizeof(T) + (table != &first ? tableSize() * sizeof(T*) : 0);
     }
 
 private:
     std::size_t blockCount() const { return (capacity + kBlockSize - 1) >> kBlockShift; }
+
+    // Entries that table has room for: one inline, then the power of two
+    // above the blocks in use (it doubles when they reach it).
+    std::size_t tableSize() const
+    {
+        std::size_t size = 1;
+        while (size < blockCount())
+            size *= 2;
+        return size;
+    }
 
     void grow()
     {
@@ -101,17 +110,16 @@ private:
             return;
         }
         const std::size_t blocks = blockCount();
-        if (blocks == tableSize) {
+        if (blocks == tableSize()) {
             // The table of blocks: inline while there is one block, then on
             // the heap, doubling.
-            const std::size_t wanted = tableSize * 2;
+            const std::size_t wanted = blocks * 2;
             T** grown = static_cast<T**>(std::realloc(table != &first ? table : nullptr, wanted * sizeof(T*)));
             if (!grown)
                 throwOutOfMemory();
             if (table == &first)
                 grown[0] = first;
             table = grown;
-            tableSize = wanted;
         }
         T* block = static_cast<T*>(std::malloc(kBlockSize * sizeof(T)));
         if (!block)
@@ -124,7 +132,6 @@ private:
     // copying and moving are deleted.
     T* first = nullptr;
     T** table = &first;
-    std::size_t tableSize = 1; // entries that table has room for
     std::size_t count = 0;
     std::size_t capacity = 0;
 };

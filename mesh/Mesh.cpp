@@ -1,5 +1,8 @@
 #include "mesh/Mesh.h"
 
+#include <algorithm>
+#include <functional>
+#include <new>
 #include <utility>
 
 Material::Material(std::string name)
@@ -16,46 +19,68 @@ std::size_t Material::memoryBytes() const
 
 Mesh::~Mesh() = default;
 
+std::size_t Mesh::slotOf(const std::string& name) const
+{
+    const std::size_t mask = index.size() - 1;
+    std::size_t slot = std::hash<std::string>()(name) & mask;
+    while (index[slot] && index[slot]->name != name)
+        slot = (slot + 1) & mask;
+    return slot;
+}
+
+void Mesh::rebuildIndex(std::size_t slots)
+{
+    std::vector<Material*> rebuilt(slots, nullptr);
+    index.swap(rebuilt);
+    for (const auto& material : materials)
+        index[slotOf(material->name)] = material.get();
+}
+
 Material* Mesh::findOrAddMaterial(const std::string& name)
 {
-    auto found = materialsByName.find(name);
-    if (found != materialsByName.end())
-        return found->second;
+    if (Material* found = findMaterial(name))
+        return found;
+    if ((materials.size() + 1) * 4 > index.size() * 3)
+        rebuildIndex(index.empty() ? 16 : index.size() * 2);
     materials.push_back(std::make_unique<Material>(name));
     Material* material = materials.back().get();
-    try {
-        materialsByName.emplace(name, material);
-    } catch (...) {
-        materials.pop_back();
-        throw;
-    }
+    index[slotOf(name)] = material;
     return material;
 }
 
 Material* Mesh::findMaterial(const std::string& name) const
 {
-    auto found = materialsByName.find(name);
-    return found != materialsByName.end() ? found->second : nullptr;
+    return index.empty() ? nullptr : index[slotOf(name)];
 }
 
 void Mesh::removeEmptyMaterials()
 {
     std::size_t kept = 0;
     for (std::size_t i = 0; i < materials.size(); ++i) {
-        if (materials[i]->faceCount() == 0) {
-            materialsByName.erase(materials[i]->name);
+        if (materials[i]->faceCount() == 0)
             materials[i].reset();
-        } else {
+        else
             materials[kept++] = std::move(materials[i]);
-        }
     }
     materials.resize(kept);
+    std::size_t slots = 16;
+    while (kept * 4 > slots * 3)
+        slots *= 2;
+    try {
+        rebuildIndex(slots);
+    } catch (const std::bad_alloc&) {
+        // No memory for a smaller index: empty this one and fill it again.
+        std::fill(index.begin(), index.end(), nullptr);
+        for (const auto& material : materials)
+            index[slotOf(material->name)] = material.get();
+    }
 }
 
 std::size_t Mesh::memoryBytes() const
 {
     std::size_t bytes = sizeof(*this) + positions.memoryBytes() + texCoords.memoryBytes() + normals.memoryBytes() +
-                        materials.capacity() * sizeof(materials[0]) + filePath.capacity() + directory.capacity();
+                        materials.capacity() * sizeof(materials[0]) + index.capacity() * sizeof(index[0]) +
+                        filePath.capacity() + directory.capacity();
     for (const auto& material : materials)
         bytes += material->memoryBytes();
     return bytes;

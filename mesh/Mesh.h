@@ -8,7 +8,6 @@
 #include <memory>
 #include <new>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 struct TexCoord {
@@ -120,5 +119,14 @@ public:
     std::string directory;
 
 private:
-    std::unordered_map<std::string, Material*> materialsByName;
+    // Where name's material is in index, or the free slot where it would go.
+    std::size_t slotOf(const std::string& name) const;
+    // Makes index slots entries long (a power of two) and puts every
+    // material in it. Throws std::bad_alloc; index is unchanged then.
+    void rebuildIndex(std::size_t slots);
+
+    // The materials by name, for findOrAddMaterial: open addressing over the
+    // materials' own names (a file may give every face its own material, so
+    // an entry is one pointer). At most three quarters full, or empty.
+    std::vector<Material*> index;
 };
