@@ -24,6 +24,7 @@
 // and the result: loaded with its triangle and material counts, or failed. Under Wine give FILE as a Windows path. Sizes in MB are
 // 10^6 bytes.
 
+#include "bench/TextWriter.h"
 #include "mesh/Mesh.h"
 #include "mesh/ObjReader.h"
 
@@ -47,68 +48,23 @@ namespace {
 
 constexpr double kMB = 1e6;
 
-// Buffered output, with numbers written by hand: printf would dominate
-// writing hundreds of megabytes.
-class Writer {
-public:
-    explicit Writer(const std::string& path) : file(std::fopen(path.c_str(), "wb")), buffer(kSize) {}
-    ~Writer()
+// Writes the file at path through fill(out); false when any of it could
+// not be written.
+template <class Fill>
+bool writeFile(const std::string& path, Fill fill)
+{
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file)
+        return false;
+    bool ok;
     {
-        if (file) {
-            flush();
-            std::fclose(file);
-        }
+        TextWriter out(file);
+        fill(out);
+        out.flush();
+        ok = !out.failed();
     }
-    Writer(const Writer&) = delete;
-    Writer& operator=(const Writer&) = delete;
-
-    bool ok() const { return file && !error; }
-
-    void text(const char* s)
-    {
-        const std::size_t n = std::strlen(s);
-        reserve(n);
-        std::memcpy(buffer.data() + used, s, n);
-        used += n;
-    }
-    void put(char c)
-    {
-        reserve(1);
-        buffer[used++] = c;
-    }
-    void number(std::uint64_t value)
-    {
-        char digits[24];
-        int n = 0;
-        do {
-            digits[n++] = static_cast<char>('0' + value % 10);
-            value /= 10;
-        } while (value);
-        reserve(static_cast<std::size_t>(n));
-        while (n)
-            buffer[used++] = digits[--n];
-    }
-
-private:
-    static constexpr std::size_t kSize = 1 << 20;
-
-    void reserve(std::size_t n)
-    {
-        if (used + n > buffer.size())
-            flush();
-    }
-    void flush()
-    {
-        if (used && std::fwrite(buffer.data(), 1, used, file) != used)
-            error = true;
-        used = 0;
-    }
-
-    std::FILE* file;
-    std::vector<char> buffer;
-    std::size_t used = 0;
-    bool error = false;
-};
+    return std::fclose(file) == 0 && ok;
+}
 
 const char* const kTriangle = "v 0 0 0\nv 100 0 0\nv 0 100 0\n";
 
@@ -120,61 +76,71 @@ std::string mtlPath(const std::string& obj)
 
 bool write(const std::string& shape, const std::string& path, std::uint64_t count)
 {
-    Writer obj(path);
     if (shape == "corners") {
-        // 1000 positions on a circle, visited again and again.
-        for (int i = 0; i < 1000; ++i) {
-            obj.text("v ");
-            obj.number(static_cast<std::uint64_t>(500 + i % 37));
-            obj.text(" ");
-            obj.number(static_cast<std::uint64_t>(300 + i % 53));
-            obj.text(" 0\n");
-        }
-        obj.text("f");
-        for (std::uint64_t i = 0; i < count; ++i) {
-            obj.put(' ');
-            obj.number(1 + i % 1000);
-        }
-        obj.put('\n');
-    } else if (shape == "comment" || shape == "numbers") {
-        obj.text(shape == "comment" ? "# " : "v ");
-        for (std::uint64_t i = 2; i + 1 < count; i += 2)
-            obj.text(shape == "comment" ? "ab" : "1 ");
-        obj.put('\n');
-        obj.text(kTriangle);
-        obj.text("f 1 2 3\n");
-    } else if (shape == "usemtl" || shape == "usemtl-faces") {
-        obj.text(kTriangle);
-        for (std::uint64_t i = 0; i < count; ++i) {
-            obj.text(i % 2 ? "usemtl b\n" : "usemtl a\n");
-            if (shape == "usemtl-faces")
-                obj.text("f 1 2 3\n");
-        }
-        obj.text("f 1 2 3\n");
-    } else if (shape == "materials") {
-        obj.text(kTriangle);
-        for (std::uint64_t i = 0; i < count; ++i) {
-            obj.text("usemtl m");
-            obj.number(i);
-            obj.text("\nf 1 2 3\n");
-        }
-    } else if (shape == "newmtl") {
-        obj.text(kTriangle);
-        obj.text("usemtl used\nf 1 2 3\n");
-        Writer mtl(mtlPath(path));
-        mtl.text("newmtl used\nKd 1 1 1\n");
-        for (std::uint64_t i = 0; i < count; ++i) {
-            mtl.text("newmtl m");
-            mtl.number(i);
-            mtl.text("\nKd 0.5 0.5 0.5\n");
-        }
-        if (!mtl.ok())
-            return false;
-    } else {
-        std::fprintf(stderr, "hostile_obj: unknown shape %s\n", shape.c_str());
-        return false;
+        return writeFile(path, [&](TextWriter& obj) {
+            // 1000 positions on a circle, visited again and again.
+            for (int i = 0; i < 1000; ++i) {
+                obj.text("v ");
+                obj.unsignedNumber(static_cast<std::uint64_t>(500 + i % 37));
+                obj.text(" ");
+                obj.unsignedNumber(static_cast<std::uint64_t>(300 + i % 53));
+                obj.text(" 0\n");
+            }
+            obj.text("f");
+            for (std::uint64_t i = 0; i < count; ++i) {
+                obj.put(' ');
+                obj.unsignedNumber(1 + i % 1000);
+            }
+            obj.put('\n');
+        });
     }
-    return obj.ok();
+    if (shape == "comment" || shape == "numbers") {
+        return writeFile(path, [&](TextWriter& obj) {
+            obj.text(shape == "comment" ? "# " : "v ");
+            for (std::uint64_t i = 2; i + 1 < count; i += 2)
+                obj.text(shape == "comment" ? "ab" : "1 ");
+            obj.put('\n');
+            obj.text(kTriangle);
+            obj.text("f 1 2 3\n");
+        });
+    }
+    if (shape == "usemtl" || shape == "usemtl-faces") {
+        return writeFile(path, [&](TextWriter& obj) {
+            obj.text(kTriangle);
+            for (std::uint64_t i = 0; i < count; ++i) {
+                obj.text(i % 2 ? "usemtl b\n" : "usemtl a\n");
+                if (shape == "usemtl-faces")
+                    obj.text("f 1 2 3\n");
+            }
+            obj.text("f 1 2 3\n");
+        });
+    }
+    if (shape == "materials") {
+        return writeFile(path, [&](TextWriter& obj) {
+            obj.text(kTriangle);
+            for (std::uint64_t i = 0; i < count; ++i) {
+                obj.text("usemtl m");
+                obj.unsignedNumber(i);
+                obj.text("\nf 1 2 3\n");
+            }
+        });
+    }
+    if (shape == "newmtl") {
+        return writeFile(path, [&](TextWriter& obj) {
+                   obj.text(kTriangle);
+                   obj.text("usemtl used\nf 1 2 3\n");
+               }) &&
+               writeFile(mtlPath(path), [&](TextWriter& mtl) {
+                   mtl.text("newmtl used\nKd 1 1 1\n");
+                   for (std::uint64_t i = 0; i < count; ++i) {
+                       mtl.text("newmtl m");
+                       mtl.unsignedNumber(i);
+                       mtl.text("\nKd 0.5 0.5 0.5\n");
+                   }
+               });
+    }
+    std::fprintf(stderr, "hostile_obj: unknown shape %s\n", shape.c_str());
+    return false;
 }
 
 std::uint64_t defaultCount(const std::string& shape)

@@ -13,6 +13,8 @@
 // material every few rows, cycling through M materials that OUT.mtl defines.
 // The content depends only on the arguments.
 
+#include "bench/TextWriter.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -30,84 +32,6 @@ constexpr double kWavePeriod = 64.0;  // cells per wave
 constexpr double kWaveHeight = 20.0;
 constexpr int kRowsPerMaterial = 4;
 
-// Output in large blocks; numbers formatted by hand, since printf would
-// dominate the run time on files of hundreds of megabytes.
-class Writer {
-public:
-    explicit Writer(std::FILE* file) : file(file), buffer(kSize) {}
-    Writer(const Writer&) = delete;
-    Writer& operator=(const Writer&) = delete;
-    ~Writer() { flush(); }
-
-    bool failed() const { return error; }
-
-    void text(const char* s)
-    {
-        const std::size_t n = std::strlen(s);
-        reserve(n);
-        std::memcpy(buffer.data() + used, s, n);
-        used += n;
-    }
-
-    void put(char c)
-    {
-        reserve(1);
-        buffer[used++] = c;
-    }
-
-    void unsignedNumber(std::uint64_t value)
-    {
-        reserve(20);
-        char digits[20];
-        int n = 0;
-        do {
-            digits[n++] = static_cast<char>('0' + value % 10);
-            value /= 10;
-        } while (value);
-        while (n)
-            buffer[used++] = digits[--n];
-    }
-
-    // As "%.6f" prints it, rounded half away from zero (a negative value
-    // that rounds to zero prints without its sign).
-    void fixed6(double value)
-    {
-        const long long micro = std::llround(value * 1e6);
-        const std::uint64_t magnitude = micro < 0 ? static_cast<std::uint64_t>(-micro) : static_cast<std::uint64_t>(micro);
-        if (micro < 0)
-            put('-');
-        unsignedNumber(magnitude / 1000000);
-        reserve(7);
-        buffer[used++] = '.';
-        std::uint64_t fraction = magnitude % 1000000;
-        for (int i = 5; i >= 0; --i) {
-            buffer[used + static_cast<std::size_t>(i)] = static_cast<char>('0' + fraction % 10);
-            fraction /= 10;
-        }
-        used += 6;
-    }
-
-    void flush()
-    {
-        if (used && std::fwrite(buffer.data(), 1, used, file) != used)
-            error = true;
-        used = 0;
-    }
-
-private:
-    static constexpr std::size_t kSize = std::size_t(8) << 20;
-
-    void reserve(std::size_t n)
-    {
-        if (used + n > buffer.size())
-            flush();
-    }
-
-    std::FILE* file;
-    std::vector<char> buffer;
-    std::size_t used = 0;
-    bool error = false;
-};
 
 // A smooth wave in [-1, 1] with period 1, made of two parabolas (continuous
 // slope), and its derivative; plain arithmetic, so every platform computes
@@ -133,7 +57,7 @@ struct Surface {
         return kWaveHeight * wave(x / (kWavePeriod * kSpacing)) * wave(y / (1.5 * kWavePeriod * kSpacing));
     }
 
-    void writeVertex(Writer& out, double x, double y) const
+    void writeVertex(TextWriter& out, double x, double y) const
     {
         out.text("v ");
         out.fixed6(x);
@@ -146,7 +70,7 @@ struct Surface {
 
     // The unit normal of the height field, in the file's axes (y up, the
     // grid's y along -z).
-    void writeNormal(Writer& out, double x, double y) const
+    void writeNormal(TextWriter& out, double x, double y) const
     {
         const double px = kWavePeriod * kSpacing;
         const double py = 1.5 * kWavePeriod * kSpacing;
@@ -163,7 +87,7 @@ struct Surface {
     }
 };
 
-void writeTexCoord(Writer& out, double u, double v)
+void writeTexCoord(TextWriter& out, double u, double v)
 {
     out.text("vt ");
     out.fixed6(u);
@@ -181,7 +105,7 @@ struct Options {
     int materials = 4;
 };
 
-void writeCorner(Writer& out, const Options& options, std::uint64_t index)
+void writeCorner(TextWriter& out, const Options& options, std::uint64_t index)
 {
     out.put(' ');
     out.unsignedNumber(index);
@@ -201,7 +125,7 @@ std::string materialName(int m)
     return "grid_material_" + std::to_string(m);
 }
 
-void writeMaterialSwitch(Writer& out, const Options& options, long long row, long long& current)
+void writeMaterialSwitch(TextWriter& out, const Options& options, long long row, long long& current)
 {
     if (options.materials <= 0)
         return;
@@ -280,7 +204,7 @@ bool parseArguments(int argc, char** argv, Options& options)
 }
 
 // Cells of a shared-vertex grid: two triangles or one quad each.
-void writeGrid(Writer& out, const Options& options, long long cells, long long width)
+void writeGrid(TextWriter& out, const Options& options, long long cells, long long width)
 {
     const long long rows = (cells + width - 1) / width;
     const Surface surface{-0.5 * static_cast<double>(width) * kSpacing, -0.5 * static_cast<double>(rows) * kSpacing};
@@ -329,7 +253,7 @@ void writeGrid(Writer& out, const Options& options, long long cells, long long w
 
 // One convex N-gon per cell, each with its own corners on an ellipse inside
 // the cell, so that no three corners lie on a line.
-void writePolygons(Writer& out, const Options& options, long long cells, long long width)
+void writePolygons(TextWriter& out, const Options& options, long long cells, long long width)
 {
     const long long rows = (cells + width - 1) / width;
     const int n = options.corners;
@@ -402,7 +326,7 @@ int main(int argc, char** argv)
     }
     bool ok;
     {
-        Writer out(file);
+        TextWriter out(file);
         out.text("# make_grid: ");
         out.unsignedNumber(static_cast<std::uint64_t>(cells * perCell));
         out.text(" triangles\n");

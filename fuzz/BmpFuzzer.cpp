@@ -8,6 +8,7 @@
 // back with writeBmpFile and must read back unchanged.
 
 #include "fuzz/FuzzSupport.h"
+#include "fuzz/PlainDib.h"
 #include "image/BmpFile.h"
 #include "image/DibSource.h"
 
@@ -22,8 +23,6 @@
 
 namespace {
 
-constexpr unsigned char kUntouched = 0xA5;
-
 struct Picture {
     bool loaded = false;
     int width = 0;
@@ -31,11 +30,6 @@ struct Picture {
     std::uint64_t storedRowSize = 0;
     std::vector<unsigned char> pixels; // bottom-up rows of width x 3 bytes, blue first
 };
-
-std::uint32_t u32(const unsigned char* p)
-{
-    return p[0] | (p[1] << 8) | (p[2] << 16) | (std::uint32_t(p[3]) << 24);
-}
 
 // An uncompressed 1-, 4-, 8- or 24-bit picture: the file header, the info
 // header with the palette right after it, the rows from the data offset.
@@ -78,42 +72,8 @@ Picture decode(const unsigned char* file, std::size_t size)
     picture.width = int(width);
     picture.height = int(rows);
     picture.storedRowSize = rowSize;
-    picture.pixels.resize(std::size_t(width) * 3 * std::size_t(rows));
-    for (std::int64_t y = 0; y < rows; ++y) {
-        const std::int64_t stored = height < 0 ? rows - 1 - y : y;
-        const unsigned char* row = file + dataOffset + std::uint64_t(stored) * rowSize;
-        unsigned char* out = picture.pixels.data() + std::size_t(y) * std::size_t(width) * 3;
-        for (std::int64_t x = 0; x < width; ++x, out += 3) {
-            if (bits == 24) {
-                std::memcpy(out, row + x * 3, 3);
-                continue;
-            }
-            const std::uint64_t bit = std::uint64_t(x) * bits;
-            const unsigned index = (row[bit / 8] >> (8 - bits - bit % 8)) & ((1u << bits) - 1);
-            if (index < colours)
-                std::memcpy(out, palette + index * 4, 3);
-            else
-                std::memset(out, 0, 3);
-        }
-    }
+    picture.pixels = plainPixels(file + dataOffset, rowSize, width, height, bits, palette, colours);
     return picture;
-}
-
-// Expands source into a padded block and checks it against the picture.
-void checkPixels(const DibSource& source, const Picture& picture)
-{
-    const int stride = dibStride(source.width);
-    require(stride > 0, "a read picture has a stride");
-    std::vector<unsigned char> bits(std::size_t(stride) * std::size_t(source.height), kUntouched);
-    source.expandInto(bits.data(), stride);
-    const std::size_t rowBytes = std::size_t(picture.width) * 3;
-    for (int y = 0; y < picture.height; ++y) {
-        const unsigned char* row = bits.data() + std::size_t(y) * std::size_t(stride);
-        require(std::memcmp(row, picture.pixels.data() + y * rowBytes, rowBytes) == 0,
-                "expandInto gives the decoded pixels");
-        for (std::size_t pad = rowBytes; pad < std::size_t(stride); ++pad)
-            require(row[pad] == kUntouched, "expandInto leaves the row padding alone");
-    }
 }
 
 } // namespace
@@ -136,7 +96,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     require(source.rows.size() == std::uint64_t(source.rowSize) * std::uint64_t(source.height),
             "the pixel block is exactly rowSize x height bytes");
     require(source.palette.size() == std::size_t(source.colourCount) * 4, "the palette holds colourCount entries");
-    checkPixels(source, expected);
+    requireExpandedPixels(source, expected.pixels, expected.width, expected.height);
 
     // Written back as 24 bits, the picture reads back the same.
     const int stride = dibStride(source.width);

@@ -8,6 +8,7 @@
 // second readPacked into the same object must give the same result.
 
 #include "fuzz/FuzzSupport.h"
+#include "fuzz/PlainDib.h"
 #include "image/DibSource.h"
 
 #include <climits>
@@ -19,8 +20,6 @@
 
 namespace {
 
-constexpr unsigned char kUntouched = 0x5A;
-
 struct Picture {
     bool loaded = false;
     int width = 0;
@@ -29,11 +28,6 @@ struct Picture {
     std::uint64_t rowSize = 0;
     std::vector<unsigned char> pixels; // bottom-up rows of width x 3 bytes
 };
-
-std::uint32_t u32(const unsigned char* p)
-{
-    return p[0] | (p[1] << 8) | (p[2] << 16) | (std::uint32_t(p[3]) << 24);
-}
 
 // The info header, the colour table (for 24 bits, colours-used entries that
 // nobody reads), then the rows.
@@ -71,25 +65,7 @@ Picture decode(const unsigned char* block, std::size_t size)
     picture.height = int(rows);
     picture.rowsAt = rowsAt;
     picture.rowSize = rowSize;
-    picture.pixels.resize(std::size_t(width) * 3 * std::size_t(rows));
-    const unsigned char* palette = block + headerSize;
-    for (std::int64_t y = 0; y < rows; ++y) {
-        const std::int64_t stored = height < 0 ? rows - 1 - y : y;
-        const unsigned char* row = block + rowsAt + std::uint64_t(stored) * rowSize;
-        unsigned char* out = picture.pixels.data() + std::size_t(y) * std::size_t(width) * 3;
-        for (std::int64_t x = 0; x < width; ++x, out += 3) {
-            if (bits == 24) {
-                std::memcpy(out, row + x * 3, 3);
-                continue;
-            }
-            const std::uint64_t bit = std::uint64_t(x) * bits;
-            const unsigned index = (row[bit / 8] >> (8 - bits - bit % 8)) & ((1u << bits) - 1);
-            if (index < colours)
-                std::memcpy(out, palette + index * 4, 3);
-            else
-                std::memset(out, 0, 3);
-        }
-    }
+    picture.pixels = plainPixels(block + rowsAt, rowSize, width, height, bits, block + headerSize, colours);
     return picture;
 }
 
@@ -105,19 +81,7 @@ void check(const DibSource& source, bool read, const Picture& expected, const un
                 && (source.rows.empty() || std::memcmp(source.rows.data(), block + expected.rowsAt, source.rows.size()) == 0),
             "the rows are the block's bytes after the colour table");
     require(source.palette.size() == std::size_t(source.colourCount) * 4, "the palette holds colourCount entries");
-
-    const int stride = dibStride(source.width);
-    require(stride > 0, "a read picture has a stride");
-    std::vector<unsigned char> bits(std::size_t(stride) * std::size_t(source.height), kUntouched);
-    source.expandInto(bits.data(), stride);
-    const std::size_t rowBytes = std::size_t(expected.width) * 3;
-    for (int y = 0; y < expected.height; ++y) {
-        const unsigned char* row = bits.data() + std::size_t(y) * std::size_t(stride);
-        require(std::memcmp(row, expected.pixels.data() + y * rowBytes, rowBytes) == 0,
-                "expandInto gives the decoded pixels");
-        for (std::size_t pad = rowBytes; pad < std::size_t(stride); ++pad)
-            require(row[pad] == kUntouched, "expandInto leaves the row padding alone");
-    }
+    requireExpandedPixels(source, expected.pixels, expected.width, expected.height);
 }
 
 } // namespace

@@ -32,6 +32,12 @@ void Mesh::rebuildIndex(std::size_t slots)
 {
     std::vector<Material*> rebuilt(slots, nullptr);
     index.swap(rebuilt);
+    fillIndex();
+}
+
+void Mesh::fillIndex()
+{
+    std::fill(index.begin(), index.end(), nullptr);
     for (const auto& material : materials)
         index[slotOf(material->name)] = material.get();
 }
@@ -69,10 +75,8 @@ void Mesh::removeEmptyMaterials()
     try {
         rebuildIndex(slots);
     } catch (const std::bad_alloc&) {
-        // No memory for a smaller index: empty this one and fill it again.
-        std::fill(index.begin(), index.end(), nullptr);
-        for (const auto& material : materials)
-            index[slotOf(material->name)] = material.get();
+        // No memory for a smaller index: fill this one again.
+        fillIndex();
     }
 }
 

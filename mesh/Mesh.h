@@ -124,6 +124,8 @@ private:
     // Makes index slots entries long (a power of two) and puts every
     // material in it. Throws std::bad_alloc; index is unchanged then.
     void rebuildIndex(std::size_t slots);
+    // Empties index and puts every material in it.
+    void fillIndex();
 
     // The materials by name, for findOrAddMaterial: open addressing over the
     // materials' own names (a file may give every face its own material, so

@@ -8,6 +8,7 @@
 // after a warm-up round, so that what is made once and kept (caches of the
 // system and the driver) is not counted as growth.
 
+#include "tests/app/ProgramRunner.h"
 #include "tests/app/ViewerFixture.h"
 
 #include "dialogs/AnaglyphDepthDialog.h"
@@ -383,102 +384,21 @@ namespace {
 
 const char* const kTitle = "Corvasi - ver.0.10";
 
-struct WindowSearch {
-    DWORD processId;
-    const char* title;
-    const char* className;
-    HWND found;
-};
-
-BOOL CALLBACK matchWindow(HWND window, LPARAM lParam)
-{
-    WindowSearch& s = *reinterpret_cast<WindowSearch*>(lParam);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    char text[256] = "";
-    GetWindowTextA(window, text, sizeof text);
-    char name[64] = "";
-    GetClassNameA(window, name, sizeof name);
-    if (owner == s.processId && IsWindowVisible(window) && (!s.title || std::string(text) == s.title) &&
-        (!s.className || std::string(name) == s.className)) {
-        s.found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-// A visible top-level window of the process with that title and class (null:
-// any), waited for up to timeoutMs.
-HWND waitForWindow(DWORD processId, const char* title, const char* className = nullptr, DWORD timeoutMs = 20000)
-{
-    WindowSearch search{processId, title, className, nullptr};
-    const DWORD start = GetTickCount();
-    do {
-        EnumWindows(matchWindow, reinterpret_cast<LPARAM>(&search));
-        if (search.found)
-            return search.found;
-        Sleep(50);
-    } while (GetTickCount() - start < timeoutMs);
-    return nullptr;
-}
-
-// corvasi.exe with its standard output and error on a pipe.
-class RunningViewer {
+// corvasi.exe, with what the closing tests ask of it.
+class RunningViewer : public ProgramRunner {
 public:
     explicit RunningViewer(const std::string& arguments)
+        : ProgramRunner(CORVASI_EXE, arguments)
     {
-        SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-        CreatePipe(&outRead, &outWrite, &inherit, 0);
-        SetHandleInformation(outRead, HANDLE_FLAG_INHERIT, 0);
-        STARTUPINFOA startup = {};
-        startup.cb = sizeof startup;
-        startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdOutput = outWrite;
-        startup.hStdError = outWrite;
-        startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-        std::string commandLine = "\"" + nativePath(CORVASI_EXE) + "\" " + arguments;
-        started = CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
-                                 &process) != 0;
-        CloseHandle(outWrite);
     }
-    ~RunningViewer()
-    {
-        if (started) {
-            if (WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT)
-                TerminateProcess(process.hProcess, 99);
-            CloseHandle(process.hProcess);
-            CloseHandle(process.hThread);
-        }
-        CloseHandle(outRead);
-    }
-    RunningViewer(const RunningViewer&) = delete;
-    RunningViewer& operator=(const RunningViewer&) = delete;
 
     HWND window(const char* title = kTitle, const char* className = nullptr)
     {
         return waitForWindow(process.dwProcessId, title, className);
     }
 
-    // The exit code, or -1 when the program does not end in time.
-    int exitCode(DWORD timeoutMs = 20000)
-    {
-        if (WaitForSingleObject(process.hProcess, timeoutMs) != WAIT_OBJECT_0)
-            return -1;
-        DWORD code = 0;
-        GetExitCodeProcess(process.hProcess, &code);
-        return static_cast<int>(code);
-    }
-
     // Everything written to standard output and error, read after the exit.
-    std::string output()
-    {
-        std::string text;
-        char buffer[4096];
-        DWORD n = 0;
-        while (ReadFile(outRead, buffer, sizeof buffer, &n, nullptr) && n > 0)
-            text.append(buffer, n);
-        return text;
-    }
+    std::string output() { return standardOutput() + standardError(); }
 
     // Whether the program's thread holds the mouse capture in window.
     bool capturing(HWND window)
@@ -487,13 +407,6 @@ public:
         info.cbSize = sizeof info;
         return GetGUIThreadInfo(process.dwThreadId, &info) && info.hwndCapture == window;
     }
-
-    bool started = false;
-    PROCESS_INFORMATION process = {};
-
-private:
-    HANDLE outRead = nullptr;
-    HANDLE outWrite = nullptr;
 };
 
 // Waits until the window's thread has handled everything sent before.

@@ -10,6 +10,44 @@
 #include <string>
 #include <thread>
 
+// A visible top-level window of the process with that title and class (null:
+// any), looked for until timeoutMs have passed (0: looked for once).
+inline HWND waitForWindow(DWORD processId, const char* title, const char* className = nullptr,
+                          DWORD timeoutMs = 20000)
+{
+    struct Search {
+        DWORD processId;
+        const char* title;
+        const char* className;
+        HWND found;
+    } search{processId, title, className, nullptr};
+    struct Match {
+        static BOOL CALLBACK window(HWND window, LPARAM lParam)
+        {
+            Search& s = *reinterpret_cast<Search*>(lParam);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            char text[256] = "";
+            GetWindowTextA(window, text, sizeof text);
+            char name[64] = "";
+            GetClassNameA(window, name, sizeof name);
+            if (owner == s.processId && IsWindowVisible(window) && (!s.title || std::string(text) == s.title) &&
+                (!s.className || std::string(name) == s.className)) {
+                s.found = window;
+                return FALSE;
+            }
+            return TRUE;
+        }
+    };
+    const DWORD start = GetTickCount();
+    for (;;) {
+        EnumWindows(Match::window, reinterpret_cast<LPARAM>(&search));
+        if (search.found || GetTickCount() - start >= timeoutMs)
+            return search.found;
+        Sleep(50);
+    }
+}
+
 class ProgramRunner {
 public:
     // program: the build-time path of the executable; arguments are put on

@@ -83,33 +83,6 @@ std::string manifestOf(const std::string& path)
     return text;
 }
 
-struct WindowSearch {
-    DWORD processId;
-    const char* title;
-    HWND found;
-};
-
-BOOL CALLBACK matchWindow(HWND window, LPARAM lParam)
-{
-    WindowSearch& s = *reinterpret_cast<WindowSearch*>(lParam);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    char text[256] = "";
-    GetWindowTextA(window, text, sizeof text);
-    if (owner == s.processId && IsWindowVisible(window) && std::string(text) == s.title) {
-        s.found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-HWND findVisibleWindow(DWORD processId, const char* title)
-{
-    WindowSearch search{processId, title, nullptr};
-    EnumWindows(matchWindow, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
 class ProgramResources : public ::testing::TestWithParam<Program> {};
 
 } // namespace
@@ -161,7 +134,7 @@ TEST(ViewerProcess, RunsWithVersion6OfTheCommonControls)
     HWND window = nullptr;
     for (int i = 0; i < 400 && !window; ++i) {
         Sleep(50);
-        window = findVisibleWindow(viewer.process.dwProcessId, "Corvasi - ver.0.10");
+        window = waitForWindow(viewer.process.dwProcessId, "Corvasi - ver.0.10", nullptr, 0);
     }
     ASSERT_TRUE(window) << "the viewer did not come up";
 

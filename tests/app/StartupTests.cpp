@@ -1,6 +1,7 @@
 // The real program, started as a user starts it: its window, its icon, and a
 // clean exit with nothing on standard output.
 
+#include "tests/app/ProgramRunner.h"
 #include "tests/support/TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -13,102 +14,6 @@ namespace {
 
 const char* const kTitle = "Corvasi - ver.0.10";
 
-struct WindowSearch {
-    DWORD processId;
-    const char* title;
-    HWND found;
-};
-
-BOOL CALLBACK matchWindow(HWND window, LPARAM lParam)
-{
-    WindowSearch& s = *reinterpret_cast<WindowSearch*>(lParam);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    char text[256] = "";
-    GetWindowTextA(window, text, sizeof text);
-    if (owner == s.processId && IsWindowVisible(window) && std::string(text) == s.title) {
-        s.found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-// Waits up to timeoutMs for a visible top-level window of this process with
-// the given title.
-HWND waitForWindow(DWORD processId, const char* title, DWORD timeoutMs = 20000)
-{
-    WindowSearch search{processId, title, nullptr};
-    const DWORD start = GetTickCount();
-    while (GetTickCount() - start < timeoutMs) {
-        EnumWindows(matchWindow, reinterpret_cast<LPARAM>(&search));
-        if (search.found)
-            return search.found;
-        Sleep(50);
-    }
-    return nullptr;
-}
-
-// corvasi.exe run with its standard output on a pipe.
-class Viewer {
-public:
-    explicit Viewer(const std::string& arguments)
-    {
-        SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-        CreatePipe(&outRead, &outWrite, &inherit, 0);
-        SetHandleInformation(outRead, HANDLE_FLAG_INHERIT, 0);
-        STARTUPINFOA startup = {};
-        startup.cb = sizeof startup;
-        startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdOutput = outWrite;
-        startup.hStdError = outWrite;
-        startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-        std::string commandLine = "\"" + nativePath(CORVASI_EXE) + "\" " + arguments;
-        started = CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
-                                 &process) != 0;
-        CloseHandle(outWrite);
-        outWrite = nullptr;
-    }
-
-    ~Viewer()
-    {
-        if (started && WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT)
-            TerminateProcess(process.hProcess, 99);
-        if (started) {
-            CloseHandle(process.hProcess);
-            CloseHandle(process.hThread);
-        }
-        CloseHandle(outRead);
-    }
-
-    // Waits for the exit; -1 when the program does not end in time.
-    int exitCode(DWORD timeoutMs = 20000)
-    {
-        if (WaitForSingleObject(process.hProcess, timeoutMs) != WAIT_OBJECT_0)
-            return -1;
-        DWORD code = 0;
-        GetExitCodeProcess(process.hProcess, &code);
-        return static_cast<int>(code);
-    }
-
-    // Everything written to standard output and error (after the exit).
-    std::string output()
-    {
-        std::string text;
-        char buffer[4096];
-        DWORD n = 0;
-        while (ReadFile(outRead, buffer, sizeof buffer, &n, nullptr) && n > 0)
-            text.append(buffer, n);
-        return text;
-    }
-
-    bool started = false;
-    PROCESS_INFORMATION process = {};
-
-private:
-    HANDLE outRead = nullptr;
-    HANDLE outWrite = nullptr;
-};
-
 SIZE clientSize(HWND window)
 {
     RECT rect = {};
@@ -120,23 +25,23 @@ SIZE clientSize(HWND window)
 
 TEST(Startup, WithAMeshShowsTheWindowAndClosesCleanly)
 {
-    Viewer viewer("\"" + dataPath("obj/cube.obj") + "\"");
+    ProgramRunner viewer(CORVASI_EXE, "\"" + dataPath("obj/cube.obj") + "\"");
     ASSERT_TRUE(viewer.started);
     const HWND window = waitForWindow(viewer.process.dwProcessId, kTitle);
     ASSERT_TRUE(window) << "no window titled " << kTitle;
     const SIZE size = clientSize(window);
     EXPECT_EQ(512, size.cx);
     EXPECT_EQ(512, size.cy);
-    EXPECT_FALSE(waitForWindow(viewer.process.dwProcessId, "Open Mesh", 500)) << "a mesh was given: no dialog";
+    EXPECT_FALSE(waitForWindow(viewer.process.dwProcessId, "Open Mesh", nullptr, 500)) << "a mesh was given: no dialog";
 
     PostMessageA(window, WM_CLOSE, 0, 0);
     EXPECT_EQ(0, viewer.exitCode());
-    EXPECT_EQ("", viewer.output());
+    EXPECT_EQ("", viewer.standardOutput() + viewer.standardError());
 }
 
 TEST(Startup, WithoutArgumentsAsksForAMeshAndRunsEmptyAfterCancel)
 {
-    Viewer viewer("");
+    ProgramRunner viewer(CORVASI_EXE, "");
     ASSERT_TRUE(viewer.started);
     const HWND dialog = waitForWindow(viewer.process.dwProcessId, "Open Mesh");
     ASSERT_TRUE(dialog) << "the open-file dialog did not come up";
@@ -154,7 +59,7 @@ TEST(Startup, WithoutArgumentsAsksForAMeshAndRunsEmptyAfterCancel)
 
     PostMessageA(window, WM_CLOSE, 0, 0);
     EXPECT_EQ(0, viewer.exitCode());
-    EXPECT_EQ("", viewer.output());
+    EXPECT_EQ("", viewer.standardOutput() + viewer.standardError());
 }
 
 TEST(Startup, TheProgramCarriesItsOwnIcon)
