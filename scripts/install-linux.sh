@@ -7,9 +7,10 @@
 #
 #   scripts/install-linux.sh [--prefix DIR] [--from DIR] [--uninstall]
 #
-# The programs come from the build tree DIR, build/i686 by default, which is
-# built first when they are missing there (installing the build tools, as
-# root). The Wine prefix the launcher makes on its first run,
+# The programs come from the build tree DIR; by default the 32-bit build/i686
+# where this host runs 32-bit programs, else the 64-bit build/x86_64
+# (scripts/wine-env.sh), built first when they are missing there (installing
+# the build tools, as root). The Wine prefix the launcher makes on its first run,
 # ~/.local/share/corvasi/wineprefix, is left in place by --uninstall.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -40,7 +41,7 @@ refresh_menus() {
 
 if [ -n "$uninstall" ]; then
   rm -f "$bin/corvasi" "$bin/corvasi-render" "$applications/corvasi.desktop" "$icon"
-  rm -f "$share/corvasi.exe" "$share/corvasi-render.exe"
+  rm -f "$share/corvasi.exe" "$share/corvasi-render.exe" "$share/wine-env.sh"
   rm -rf "$share/samples"
   rm -f "$share/README.md"
   refresh_menus
@@ -48,18 +49,19 @@ if [ -n "$uninstall" ]; then
   exit 0
 fi
 
-tree=${from:-$root/build/i686}
+. "$root/scripts/wine-env.sh"
+tree=${from:-$root/build/$CORVASI_TARGET}
 if [ ! -f "$tree/corvasi.exe" ] || [ ! -f "$tree/corvasi-render.exe" ]; then
   if [ -n "$from" ]; then
     echo "install-linux.sh: no corvasi.exe and corvasi-render.exe in $from" >&2
     exit 1
   fi
   bash "$root/scripts/install-deps.sh"
-  bash "$root/scripts/build.sh" i686
+  bash "$root/scripts/build.sh" "$CORVASI_TARGET"
 fi
 
 mkdir -p "$bin" "$share/samples" "$applications"
-install -m 644 "$tree/corvasi.exe" "$tree/corvasi-render.exe" "$root/README.md" "$share/"
+install -m 644 "$tree/corvasi.exe" "$tree/corvasi-render.exe" "$root/README.md" "$root/scripts/wine-env.sh" "$share/"
 install -m 644 "$root"/samples/* "$share/samples/"
 install -m 755 "$root/packaging/corvasi" "$bin/corvasi"
 ln -sf corvasi "$bin/corvasi-render"

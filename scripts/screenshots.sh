@@ -9,7 +9,11 @@ set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 bash scripts/install-deps.sh
-[ -x build/i686/corvasi-render.exe ] || bash scripts/build.sh i686
+# The 32-bit renderer where this host runs 32-bit programs, else the 64-bit
+# one.
+. scripts/wine-env.sh
+render=build/$CORVASI_TARGET/corvasi-render.exe
+[ -x "$render" ] || bash scripts/build.sh "$CORVASI_TARGET"
 
 export WINEPREFIX=${WINEPREFIX:-$root/build/wineprefix}
 export WINEDEBUG=-all
@@ -34,7 +38,7 @@ shoot() { # name, options...
   shift
   # Wine's helper processes outlive the program and complain on the log
   # when the display goes away.
-  wine build/i686/corvasi-render.exe --turn 42 --tilt 60 "$@" -o "$(winpath "$work/$name.bmp")" "$mesh" \
+  "$CORVASI_WINE" "$render" --turn 42 --tilt 60 "$@" -o "$(winpath "$work/$name.bmp")" "$mesh" \
     2>"$work/wine.log" || { cat "$work/wine.log" >&2; exit 1; }
   # The program leaves the BMP's file size field 0; ImageMagick says so and
   # reads the picture well. No dates in the PNG, so the bytes repeat.

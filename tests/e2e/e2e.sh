@@ -16,6 +16,11 @@ render_exe=${2:-$(dirname "$viewer_exe")/corvasi-render.exe}
 : "${DISPLAY:?e2e.sh needs an X display}"
 export WINEPREFIX=${WINEPREFIX:-$root/build/wineprefix}
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+. "$root/scripts/wine-env.sh"
+if ! corvasi_wine_runs "$viewer_exe"; then
+  echo "FAIL: $viewer_exe is a 32-bit program and $CORVASI_NO32" >&2
+  exit 1
+fi
 
 work=$(mktemp -d)
 viewer=
@@ -81,7 +86,7 @@ expect_picture() { # picture, what it should be, seconds
 render() { # name, options...
   local name=$1
   shift
-  wine "$render_exe" "$@" -o "$(winpath "$work/$name.bmp")" "$(winpath "$mesh")" >/dev/null ||
+  "$CORVASI_WINE" "$render_exe" "$@" -o "$(winpath "$work/$name.bmp")" "$(winpath "$mesh")" >/dev/null ||
     fail "corvasi-render $* failed"
   to_png "$work/$name.bmp" "$work/$name.png" || fail "cannot read $name.bmp"
 }
@@ -179,7 +184,7 @@ render closer --anaglyph "${view[@]}" --scale 0.9
 render deep --anaglyph "${view[@]}" --scale 0.9 --depth 1000
 
 step "start the viewer with the torus"
-wine "$viewer_exe" "$(winpath "$mesh")" >"$work/viewer.log" 2>&1 &
+"$CORVASI_WINE" "$viewer_exe" "$(winpath "$mesh")" >"$work/viewer.log" 2>&1 &
 viewer=$!
 within 40 appears "Corvasi - ver.0.10" || fail "the viewer window did not come up"
 window=$(named "Corvasi - ver.0.10")
