@@ -10,8 +10,8 @@
 # The programs come from the build tree DIR; by default the 32-bit build/i686
 # where this host runs 32-bit programs, else the 64-bit build/x86_64
 # (scripts/wine-env.sh), built first when they are missing there (installing
-# the build tools, as root). The Wine prefix the launcher makes on its first run,
-# ~/.local/share/corvasi/wineprefix, is left in place by --uninstall.
+# the build tools, as root). The Wine prefix the launcher makes on its first
+# run, ~/.local/share/corvasi/wineprefix, is left in place by --uninstall.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 

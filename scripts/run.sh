@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Runs the viewer under Wine: `scripts/run.sh [MESH.obj]`, by default on the
 # sample torus: the 32-bit program where this host runs 32-bit programs, else
-# the 64-bit one (scripts/wine-env.sh). Builds what is missing first. Needs a display ($DISPLAY), or
-# run it under xvfb-run.
+# the 64-bit one (scripts/wine-env.sh). Builds what is missing first. Needs a
+# display ($DISPLAY), or run it under xvfb-run.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"

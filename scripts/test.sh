@@ -14,12 +14,22 @@ set -uo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 
-# Where the time goes, shown at the end.
+# Where the time goes, shown at the end: wall time, and the processor time
+# of the finished child processes (not Wine's server and services).
+tick=$(getconf CLK_TCK)
+cpu_ticks() {
+  local f
+  read -r -a f </proc/$$/stat
+  echo $((f[15] + f[16]))
+}
 times=()
 phase_start=$SECONDS
+phase_cpu=$(cpu_ticks)
 phase_end() { # name
-  times+=("$1 $((SECONDS - phase_start)) s")
-  phase_start=$SECONDS
+  local cpu
+  cpu=$(cpu_ticks)
+  times+=("$1 $((SECONDS - phase_start)) s (CPU $(((cpu - phase_cpu) / tick)) s)")
+  phase_start=$SECONDS phase_cpu=$cpu
 }
 
 bash scripts/install-deps.sh || exit 1
@@ -122,7 +132,9 @@ wait "$fuzz_pid"
 fuzz_rc=$?
 fuzz_pid=
 cat "$fuzz_log"
-times+=("fuzzing $((SECONDS - fuzz_start)) s (beside)")
+cpu=$(cpu_ticks)
+times+=("fuzzing $((SECONDS - fuzz_start)) s beside them (CPU $(((cpu - phase_cpu) / tick)) s)")
+phase_cpu=$cpu
 if [ $fuzz_rc -eq 0 ]; then
   passed=$((passed + 1))
 else
@@ -132,7 +144,8 @@ fi
 phase_end "waiting for the fuzzer"
 
 echo
-echo "Time: $(IFS=,; echo "${times[*]}" | sed 's/,/, /g'); $SECONDS s in all"
+echo "Time: $SECONDS s in all"
+printf '  %s\n' "${times[@]}"
 if [ ${#failed_suites[@]} -gt 0 ]; then
   echo "Failing trees: ${failed_suites[*]}"
 fi

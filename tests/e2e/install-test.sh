@@ -104,7 +104,7 @@ while read -r host force tree loader wineloader; do
   launched=$(launch "$host" ${force:+CORVASI_FORCE_WIN64=$force} "$src/packaging/corvasi" | grep -v ^WINEPREFIX=)
   expected="RUN=$fake/$loader WINELOADER=${wineloader:+$fake/$wineloader}
 ARG=$src/build/$tree/corvasi.exe"
-  [ "$launched" = "$expected" ] || fail "on a $host host${force:+ forced to 64 bits} the launcher gave Wine:
+  [ "$launched" = "$expected" ] || fail "with the $host loaders${force:+, CORVASI_FORCE_WIN64=$force,} the launcher gave Wine:
 $launched
 instead of:
 $expected"
