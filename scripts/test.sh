@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
 # Runs every test: installs what is missing, builds the native, i686 and
-# x86_64 trees, runs the native tests, then the Windows tests under Wine
-# and Xvfb for both targets, and short fuzzing runs of the readers beside
-# the Windows tests (the fuzzer keeps a core busy; the Windows tests mostly
-# wait for Wine and the X server).
+# x86_64 trees, runs the native tests, then the Windows tests under Wine and
+# Xvfb for both targets, and short fuzzing runs of the readers.
+#
+# The Windows tests mostly wait for Wine and the X server, so the build of
+# the second Windows tree and then the fuzzing run beside them, niced so
+# that the tests keep their pace: the tree whose programs the host runs is
+# built and tested first.
 #
 # On a host that cannot run 32-bit programs (scripts/wine-env.sh finds out;
 # CORVASI_FORCE_WIN64=1 takes that path anywhere) the i686 tree is built and
@@ -17,9 +20,9 @@ cd "$root"
 # Where the time goes, shown at the end: wall time, and the processor time
 # of the finished child processes (not Wine's server and services).
 tick=$(getconf CLK_TCK)
-cpu_ticks() {
+cpu_ticks() { # [pid]
   local f
-  read -r -a f </proc/$$/stat
+  read -r -a f </proc/"${1:-$$}"/stat
   echo $((f[15] + f[16]))
 }
 times=()
@@ -33,12 +36,42 @@ phase_end() { # name
 }
 
 bash scripts/install-deps.sh || exit 1
-for tree in native i686 x86_64; do
-  bash scripts/build.sh $tree || exit 1
+. scripts/wine-env.sh
+first=$CORVASI_TARGET
+if [ "$first" = i686 ]; then second=x86_64; else second=i686; fi
+for tree in native "$first"; do
+  bash scripts/build.sh "$tree" || exit 1
   phase_end "build $tree"
 done
 
-. scripts/wine-env.sh
+# Beside the tests: the second tree's build, then the fuzzing. Each writes
+# "exit-code seconds cpu-seconds" to side/NAME.done when it ends.
+side=$root/build/test-side
+rm -rf "$side"
+mkdir -p "$side"
+# In a process group of its own, to be stopped as a whole, and not a child
+# of this shell, whose processor time would then count its time too.
+set -m
+(
+  (
+    me=$BASHPID
+    start=$SECONDS
+    nice -n 10 bash scripts/build.sh "$second" >"$side/build.log" 2>&1
+    echo "$? $((SECONDS - start)) $(($(cpu_ticks $me) / tick))" >"$side/build.done"
+    start=$SECONDS cpu=$(cpu_ticks $me)
+    nice -n 10 bash scripts/fuzz.sh 30 >"$side/fuzz.log" 2>&1
+    echo "$? $((SECONDS - start)) $((($(cpu_ticks $me) - cpu) / tick))" >"$side/fuzz.done"
+  ) &
+) &
+side_group=$!
+wait $side_group
+set +m
+# Waits for side/NAME.done and reads it into side_rc, side_time, side_cpu.
+wait_side() { # name
+  while [ ! -f "$side/$1.done" ] && kill -0 -- -$side_group 2>/dev/null; do sleep 1; done
+  read -r side_rc side_time side_cpu <"$side/$1.done" 2>/dev/null || side_rc=1 side_time=? side_cpu=?
+}
+
 export WINEPREFIX=$root/build/wineprefix
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
@@ -50,18 +83,17 @@ while [ -e /tmp/.X11-unix/X$display ] || [ -e /tmp/.X$display-lock ]; do display
 Xvfb :$display -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb_pid=$!
 export DISPLAY=:$display
-fuzz_pid=
 cleanup() {
-  [ -z "$fuzz_pid" ] || kill "$fuzz_pid" 2>/dev/null
+  kill -- -$side_group 2>/dev/null
   wineserver -k >/dev/null 2>&1
   kill $xvfb_pid 2>/dev/null
 }
 trap cleanup EXIT
 for _ in $(seq 50); do [ -e /tmp/.X11-unix/X$display ] && break; sleep 0.1; done
 
-# Keep one wineserver alive for all test executables (it also keeps a new
-# prefix's first start from being undone), and start Wine's background
-# processes now, with no test's output pipe to hold open.
+# Keep one wineserver alive for all test executables (a new prefix is made
+# in it too), and start Wine's background processes now, with no test's
+# output pipe to hold open.
 mkdir -p "$WINEPREFIX"
 wineserver -p
 if [ ! -f "$WINEPREFIX/.update-timestamp" ]; then
@@ -98,56 +130,54 @@ run_ctest() { # name, build dir, ctest options...
   fi
   phase_end "$name tests"
 }
-# The end-to-end and installation tests, only in the tree the host runs.
-i686_only=() x86_64_only=()
-if [ "$CORVASI_TARGET" = i686 ]; then
-  x86_64_only=(-LE '^(e2e|install)$')
-else
-  i686_only=(-LE '^(e2e|install)$')
-fi
+run_windows_tests() { # tree
+  if [ "$1" = i686 ] && [ -n "$CORVASI_NO32" ]; then
+    # The release archive needs no Wine.
+    run_ctest i686 build/i686 -L '^package$'
+    local n
+    n=$(ctest --test-dir build/i686 -N -LE '^package$' | sed -n -E 's/^Total Tests: ([0-9]+)/\1/p')
+    echo "i686: ${n:-?} Windows tests skipped: $CORVASI_NO32"
+    skipped=$((skipped + ${n:-0}))
+  elif [ "$1" = "$first" ]; then
+    run_ctest "$1" "build/$1"
+  else
+    run_ctest "$1" "build/$1" -LE '^(e2e|install)$'
+  fi
+}
 
 run_ctest native build/native
+run_windows_tests "$first"
 
-# Short fuzzing runs of every reader, so that a regression shows; niced, so
-# that the Windows tests keep their pace.
-echo "=== fuzzing (30 s a target), beside the Windows tests"
-fuzz_log=$root/build/fuzz.log
-nice -n 10 bash scripts/fuzz.sh 30 >"$fuzz_log" 2>&1 &
-fuzz_pid=$!
-fuzz_start=$SECONDS
-
-if [ -z "$CORVASI_NO32" ]; then
-  run_ctest i686 build/i686 "${i686_only[@]}"
+echo "=== $second build (beside the tests above)"
+wait_side build
+cat "$side/build.log"
+times+=("build $second $side_time s beside them (CPU $side_cpu s)")
+phase_end "waiting for the $second build"
+if [ "$side_rc" = 0 ]; then
+  run_windows_tests "$second"
 else
-  # The release archive needs no Wine.
-  run_ctest i686 build/i686 -L '^package$'
-  n=$(ctest --test-dir build/i686 -N -LE '^package$' | sed -n -E 's/^Total Tests: ([0-9]+)/\1/p')
-  echo "i686: ${n:-?} Windows tests skipped: $CORVASI_NO32"
-  skipped=$((skipped + ${n:-0}))
+  echo "build.sh: the $second build failed; its tests are not run"
+  failed=$((failed + 1))
+  failed_suites+=("$second build")
 fi
-run_ctest x86_64 build/x86_64 "${x86_64_only[@]}"
 
-echo "=== fuzzing"
-wait "$fuzz_pid"
-fuzz_rc=$?
-fuzz_pid=
-cat "$fuzz_log"
-cpu=$(cpu_ticks)
-times+=("fuzzing $((SECONDS - fuzz_start)) s beside them (CPU $(((cpu - phase_cpu) / tick)) s)")
-phase_cpu=$cpu
-if [ $fuzz_rc -eq 0 ]; then
+echo "=== fuzzing (30 s a target, beside the tests above)"
+wait_side fuzz
+cat "$side/fuzz.log"
+times+=("fuzzing $side_time s beside them (CPU $side_cpu s)")
+phase_end "waiting for the fuzzing"
+if [ "$side_rc" = 0 ]; then
   passed=$((passed + 1))
 else
   failed=$((failed + 1))
   failed_suites+=(fuzzing)
 fi
-phase_end "waiting for the fuzzer"
 
 echo
 echo "Time: $SECONDS s in all"
 printf '  %s\n' "${times[@]}"
 if [ ${#failed_suites[@]} -gt 0 ]; then
-  echo "Failing trees: ${failed_suites[*]}"
+  echo "Failing: ${failed_suites[*]}"
 fi
 summary="$passed passed, $failed failed"
 [ $skipped -eq 0 ] || summary+=", $skipped skipped"
