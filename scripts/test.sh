@@ -3,10 +3,9 @@
 # x86_64 trees, runs the native tests, then the Windows tests under Wine and
 # Xvfb for both targets, and short fuzzing runs of the readers.
 #
-# The Windows tests mostly wait for Wine and the X server, so the build of
-# the second Windows tree and then the fuzzing run beside them, niced so
-# that the tests keep their pace: the tree whose programs the host runs is
-# built and tested first.
+# The Windows tests mostly wait for Wine and the X server, so the tree whose
+# programs the host runs is built and tested first, and the other builds and
+# the fuzzing run beside its tests, niced so that the tests keep their pace.
 #
 # On a host that cannot run 32-bit programs (scripts/wine-env.sh finds out;
 # CORVASI_FORCE_WIN64=1 takes that path anywhere) the i686 tree is built and
@@ -39,13 +38,12 @@ bash scripts/install-deps.sh || exit 1
 . scripts/wine-env.sh
 first=$CORVASI_TARGET
 if [ "$first" = i686 ]; then second=x86_64; else second=i686; fi
-for tree in native "$first"; do
-  bash scripts/build.sh "$tree" || exit 1
-  phase_end "build $tree"
-done
+bash scripts/build.sh "$first" || exit 1
+phase_end "build $first"
 
-# Beside the tests: the second tree's build, then the fuzzing. Each writes
-# "exit-code seconds cpu-seconds" to side/NAME.done when it ends.
+# Beside the tests: the native and the second tree's builds, then the
+# fuzzing. Each writes "exit-code seconds cpu-seconds" to side/NAME.done
+# when it ends.
 side=$root/build/test-side
 rm -rf "$side"
 mkdir -p "$side"
@@ -55,12 +53,15 @@ set -m
 (
   (
     me=$BASHPID
-    start=$SECONDS
-    nice -n 10 bash scripts/build.sh "$second" >"$side/build.log" 2>&1
-    echo "$? $((SECONDS - start)) $(($(cpu_ticks $me) / tick))" >"$side/build.done"
-    start=$SECONDS cpu=$(cpu_ticks $me)
-    nice -n 10 bash scripts/fuzz.sh 30 >"$side/fuzz.log" 2>&1
-    echo "$? $((SECONDS - start)) $((($(cpu_ticks $me) - cpu) / tick))" >"$side/fuzz.done"
+    for job in native "$second" fuzz; do
+      start=$SECONDS cpu=$(cpu_ticks $me)
+      if [ $job = fuzz ]; then
+        nice -n 10 bash scripts/fuzz.sh 30 >"$side/$job.log" 2>&1
+      else
+        nice -n 10 bash scripts/build.sh $job >"$side/$job.log" 2>&1
+      fi
+      echo "$? $((SECONDS - start)) $((($(cpu_ticks $me) - cpu) / tick))" >"$side/$job.done"
+    done
   ) &
 ) &
 side_group=$!
@@ -89,6 +90,8 @@ cleanup() {
   kill $xvfb_pid 2>/dev/null
 }
 trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
 for _ in $(seq 50); do [ -e /tmp/.X11-unix/X$display ] && break; sleep 0.1; done
 
 # Keep one wineserver alive for all test executables (a new prefix is made
@@ -145,21 +148,24 @@ run_windows_tests() { # tree
   fi
 }
 
-run_ctest native build/native
 run_windows_tests "$first"
 
-echo "=== $second build (beside the tests above)"
-wait_side build
-cat "$side/build.log"
-times+=("build $second $side_time s beside them (CPU $side_cpu s)")
-phase_end "waiting for the $second build"
-if [ "$side_rc" = 0 ]; then
-  run_windows_tests "$second"
-else
-  echo "build.sh: the $second build failed; its tests are not run"
-  failed=$((failed + 1))
-  failed_suites+=("$second build")
-fi
+for tree in native "$second"; do
+  echo "=== $tree build (beside the tests above)"
+  wait_side $tree
+  cat "$side/$tree.log"
+  times+=("build $tree $side_time s beside them (CPU $side_cpu s)")
+  phase_end "waiting for the $tree build"
+  if [ "$side_rc" != 0 ]; then
+    echo "build.sh: the $tree build failed; its tests are not run"
+    failed=$((failed + 1))
+    failed_suites+=("$tree build")
+  elif [ $tree = native ]; then
+    run_ctest native build/native
+  else
+    run_windows_tests "$tree"
+  fi
+done
 
 echo "=== fuzzing (30 s a target, beside the tests above)"
 wait_side fuzz
