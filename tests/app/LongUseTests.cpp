@@ -375,7 +375,9 @@ public:
 bool answers(HWND window)
 {
     DWORD_PTR result = 0;
-    return SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 10000, &result) != 0;
+    // Not SMTO_ABORTIFHUNG: a program busy with its first picture on a loaded
+    // machine counts as hung after 5 s without taking a message.
+    return SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, kWaitMs, &result) != 0;
 }
 
 std::string quoted(const std::string& path)
