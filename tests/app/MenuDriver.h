@@ -4,20 +4,21 @@
 // would: waits for the menu to come up, notes where it is, then sends keys
 // into the menu's loop.
 
+#include "tests/support/Wait.h"
+
 #include <windows.h>
 
 #include <atomic>
-#include <thread>
 #include <vector>
 
 class MenuDriver {
 public:
     // keys: virtual-key codes posted in order once the menu is visible.
     MenuDriver(HWND owner, std::vector<WPARAM> keys)
-        : thread([this, owner, keys] { run(owner, keys); })
+        : driver("popup menu", [] { return findShownWindow("#32768", nullptr); },
+                 [this, owner, keys](HWND menu) { run(owner, menu, keys); })
     {
     }
-    ~MenuDriver() { thread.join(); }
 
     // Down n times (to the n-th command, counting from 1) and Enter.
     static std::vector<WPARAM> choose(int command)
@@ -31,18 +32,8 @@ public:
     RECT where = {};
 
 private:
-    void run(HWND owner, const std::vector<WPARAM>& keys)
+    void run(HWND owner, HWND menu, const std::vector<WPARAM>& keys)
     {
-        HWND menu = nullptr;
-        for (int i = 0; i < 500 && !menu; ++i) {
-            HWND found = FindWindowA("#32768", nullptr);
-            if (found && IsWindowVisible(found))
-                menu = found;
-            else
-                Sleep(10);
-        }
-        if (!menu)
-            return;
         GetWindowRect(menu, &where);
         appeared = true;
         for (WPARAM key : keys) {
@@ -52,5 +43,5 @@ private:
         }
     }
 
-    std::thread thread;
+    ModalDriver driver;
 };

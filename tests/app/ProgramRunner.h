@@ -4,6 +4,7 @@
 // runs it, with its standard output and standard error caught apart.
 
 #include "tests/support/TestFiles.h"
+#include "tests/support/Wait.h"
 
 #include <windows.h>
 
@@ -39,13 +40,11 @@ inline HWND waitForWindow(DWORD processId, const char* title, const char* classN
             return TRUE;
         }
     };
-    const DWORD start = GetTickCount();
-    for (;;) {
+    waitFor([&] {
         EnumWindows(Match::window, reinterpret_cast<LPARAM>(&search));
-        if (search.found || GetTickCount() - start >= timeoutMs)
-            return search.found;
-        Sleep(50);
-    }
+        return search.found != nullptr;
+    }, static_cast<int>(timeoutMs));
+    return search.found;
 }
 
 class ProgramRunner {

@@ -131,11 +131,7 @@ TEST(ViewerProcess, RunsWithVersion6OfTheCommonControls)
     // side-by-side common controls, not the system folder's version 5.
     ProgramRunner viewer(CORVASI_EXE, "\"" + dataPath("obj/cube.obj") + "\"");
     ASSERT_TRUE(viewer.started);
-    HWND window = nullptr;
-    for (int i = 0; i < 400 && !window; ++i) {
-        Sleep(50);
-        window = waitForWindow(viewer.process.dwProcessId, "Corvasi - ver.0.10", nullptr, 0);
-    }
+    const HWND window = waitForWindow(viewer.process.dwProcessId, "Corvasi - ver.0.10");
     ASSERT_TRUE(window) << "the viewer did not come up";
 
     std::string controlsPath;

@@ -50,12 +50,9 @@ TEST(Startup, WithoutArgumentsAsksForAMeshAndRunsEmptyAfterCancel)
     PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
 
     // Once the dialog is gone the window answers messages again.
-    const DWORD start = GetTickCount();
-    while (IsWindow(dialog) && GetTickCount() - start < 10000)
-        Sleep(50);
-    EXPECT_FALSE(IsWindow(dialog));
+    EXPECT_TRUE(waitFor([&] { return !IsWindow(dialog); })) << "the dialog stays";
     DWORD_PTR result = 0;
-    EXPECT_TRUE(SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &result));
+    EXPECT_TRUE(SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, kWaitMs, &result));
 
     PostMessageA(window, WM_CLOSE, 0, 0);
     EXPECT_EQ(0, viewer.exitCode());

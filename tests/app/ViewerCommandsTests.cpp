@@ -160,34 +160,31 @@ namespace {
 class SaveDialogDriver {
 public:
     explicit SaveDialogDriver(std::string path)
-        : thread([this, path] { run(path); })
+        : driver("save dialog", [] { return findShownWindow("#32770", "Save image as"); },
+                 [path](HWND dialog) { run(dialog, path); })
     {
     }
-    ~SaveDialogDriver() { thread.join(); }
-    std::atomic<bool> done{false};
 
 private:
-    void run(const std::string& path)
+    static void run(HWND dialog, const std::string& path)
     {
-        HWND dialog = nullptr;
-        for (int i = 0; i < 1000 && !dialog; ++i) {
-            dialog = FindWindowA("#32770", "Save image as");
-            if (!dialog)
-                Sleep(10);
-        }
-        if (!dialog)
-            return;
-        Sleep(200);
-        // The file name box: an edit control in the explorer-style dialog.
-        HWND name = GetDlgItem(dialog, 0x47C); // cmb13
-        HWND edit = name ? FindWindowExA(name, nullptr, "Edit", nullptr) : GetDlgItem(dialog, 0x480);
-        if (!edit)
-            edit = GetDlgItem(dialog, 0x480); // edt1
-        SendMessageA(edit ? edit : name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+        // The file name box: an edit control in the explorer-style dialog,
+        // filled in once the dialog has made it.
+        HWND box = nullptr;
+        waitFor([&] {
+            HWND name = GetDlgItem(dialog, 0x47C); // cmb13
+            box = name ? FindWindowExA(name, nullptr, "Edit", nullptr) : nullptr;
+            if (!box)
+                box = GetDlgItem(dialog, 0x480); // edt1
+            if (!box)
+                box = name;
+            return box && IsWindowVisible(box);
+        });
+        SendMessageA(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
         PostMessageA(dialog, WM_COMMAND, IDOK, 0);
-        done = true;
     }
-    std::thread thread;
+
+    ModalDriver driver;
 };
 
 } // namespace
@@ -262,26 +259,18 @@ TEST_F(ViewerMenuTest, DepthDialogPreviewsAndCancelRestoresTheDepth)
     // the user cancels.
     int depthDuring = 0;
     Frame frameDuring;
-    std::thread user([&] {
-        HWND dialog = nullptr;
-        for (int i = 0; i < 1000 && !dialog; ++i) {
-            dialog = FindWindowA(nullptr, "Anaglyph Depth");
-            if (!dialog || !IsWindowVisible(dialog)) {
-                dialog = nullptr;
-                Sleep(10);
-            }
-        }
-        if (!dialog)
-            return;
-        HWND slider = FindWindowExA(dialog, nullptr, "msctls_trackbar32", nullptr);
-        SendMessageA(slider, WM_KEYDOWN, VK_END, 1);
-        SendMessageA(slider, WM_KEYUP, VK_END, 0xC0000001);
-        depthDuring = viewer.anaglyphDepth;
-        frameDuring = readFrame(viewer);
-        PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
-    });
-    rightClick(10, 10, MenuDriver::choose(AnaglyphDepthItem));
-    user.join();
+    {
+        ModalDriver user("depth dialog", [] { return findShownWindow(nullptr, "Anaglyph Depth"); },
+                         [&](HWND dialog) {
+                             HWND slider = FindWindowExA(dialog, nullptr, "msctls_trackbar32", nullptr);
+                             SendMessageA(slider, WM_KEYDOWN, VK_END, 1);
+                             SendMessageA(slider, WM_KEYUP, VK_END, 0xC0000001);
+                             depthDuring = viewer.anaglyphDepth;
+                             frameDuring = readFrame(viewer);
+                             PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+                         });
+        rightClick(10, 10, MenuDriver::choose(AnaglyphDepthItem));
+    }
     EXPECT_EQ(1000, depthDuring) << "the slider edits the depth while the dialog is open";
     EXPECT_NE(before.rgb, frameDuring.rgb) << "and the picture follows it";
     EXPECT_EQ(300, viewer.anaglyphDepth);

@@ -5,6 +5,7 @@
 
 #include "app/ViewerWindow.h"
 #include "tests/support/TestFiles.h"
+#include "tests/support/Wait.h"
 
 #include <gtest/gtest.h>
 
@@ -86,17 +87,20 @@ inline bool isBackground(const Rgb& c)
 }
 
 // Clicks OK on every "Corvasi" message box that comes up while it lives and
-// remembers the last text shown.
+// remembers the last text shown. A box that OK does not close is closed
+// otherwise, ending the modal loop that shows it, and the test fails.
 class MessageBoxWatcher {
 public:
     MessageBoxWatcher()
-        : thread([this] { run(); })
+        : testThread(GetCurrentThreadId()), thread([this] { run(); })
     {
     }
     ~MessageBoxWatcher()
     {
         stop = true;
         thread.join();
+        if (stuck)
+            ADD_FAILURE() << "a message box stayed open after OK";
     }
 
     int count() const { return shown; }
@@ -109,31 +113,33 @@ public:
 private:
     void run()
     {
-        while (!stop) {
-            HWND box = FindWindowA("#32770", "Corvasi");
-            if (!box || !IsWindowVisible(box)) {
-                Sleep(10);
-                continue;
+        for (;;) {
+            HWND box = nullptr;
+            while (!waitFor([&] { return stop || (box = findShownWindow("#32770", "Corvasi")) != nullptr; })) {
             }
+            if (!box)
+                return;
             // The message is the box's text control; wait until it is filled.
             char buffer[1200] = "";
-            for (int i = 0; i < 200 && !buffer[0] && IsWindow(box); ++i) {
-                GetDlgItemTextA(box, 0xFFFF, buffer, sizeof buffer);
-                if (!buffer[0])
-                    Sleep(10);
-            }
+            waitFor([&] { return GetDlgItemTextA(box, 0xFFFF, buffer, sizeof buffer) > 0 || !IsWindow(box); });
             {
                 std::lock_guard<std::mutex> lock(mutex);
                 text = buffer;
             }
             ++shown;
             PostMessageA(box, WM_COMMAND, IDOK, 0);
-            for (int i = 0; i < 500 && IsWindow(box); ++i)
-                Sleep(10);
+            if (!waitFor([&] { return !IsWindow(box); })) {
+                stuck = true;
+                PostMessageA(box, WM_CLOSE, 0, 0);
+                PostThreadMessageA(testThread, WM_QUIT, 0, 0);
+                waitFor([&] { return !IsWindow(box); });
+            }
         }
     }
 
+    DWORD testThread;
     std::atomic<bool> stop{false};
+    std::atomic<bool> stuck{false};
     std::atomic<int> shown{0};
     std::mutex mutex;
     std::string text;
@@ -164,24 +170,26 @@ protected:
         }
     }
 
-    // Lets the window repaint what a menu or dialog covered.
+    // Lets the window handle what a menu or dialog left behind: the commands
+    // posted to it, and the repaint of what was covered (the system marks
+    // that part of the window as it takes the menu or dialog away). Done
+    // when no message waits and nothing is left to paint.
     void settle()
     {
         const DWORD start = GetTickCount();
-        while (GetTickCount() - start < 150) {
-            MSG msg;
-            while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-                if (msg.message == WM_QUIT) {
-                    sawQuit = true;
-                    continue;
-                }
-                TranslateMessage(&msg);
-                DispatchMessageA(&msg);
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (GetTickCount() - start > kWaitMs) {
+                ADD_FAILURE() << "the window's messages never ran out";
+                return;
             }
-            Sleep(10);
+            if (msg.message == WM_QUIT) {
+                sawQuit = true;
+                continue;
+            }
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
         }
-        if (viewer.hwnd)
-            UpdateWindow(viewer.hwnd);
     }
 
     Frame show()

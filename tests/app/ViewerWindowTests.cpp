@@ -302,6 +302,7 @@ TEST_F(ViewerTest, AFileThatCannotBeLoadedKeepsTheOldMeshAndSaysSo)
 
 TEST_F(ViewerTest, EveryRealObjThatLoadsOpensAndDraws)
 {
+    SKIP_WITHOUT_SHARED_DATA();
     createViewer();
     namespace fs = std::filesystem;
     int drawn = 0;

@@ -76,7 +76,7 @@ protected:
     bool run(HWND ownerWindow, const std::vector<Script::Step>& steps)
     {
         Script script(steps);
-        LoopTimeout timeout(20000);
+        LoopTimeout timeout(kWaitMs);
         const bool result = dialog.doModal(ownerWindow, &depth);
         EXPECT_TRUE(script.finished()) << "the dialog closed before the script was done";
         return result;

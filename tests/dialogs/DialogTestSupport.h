@@ -6,6 +6,7 @@
 // Timer messages come only once the queue is otherwise empty, so what a
 // step posts or injects has been handled when the next step runs.
 
+#include "tests/support/Wait.h"
 #include "tests/window/RecordingWindow.h"
 
 #include <commctrl.h>
@@ -132,26 +133,4 @@ inline void postKey(HWND window, WPARAM key, int repeats = 1)
 inline void postKeyDown(HWND window, WPARAM key)
 {
     PostMessageA(window, WM_KEYDOWN, key, 1);
-}
-
-// Dispatches messages until done() holds; false when the time ran out.
-inline bool pumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 8000)
-{
-    const DWORD start = GetTickCount();
-    while (!done()) {
-        if (GetTickCount() - start > timeoutMs)
-            return false;
-        MSG msg;
-        if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.message == WM_QUIT) {
-                PostQuitMessage(static_cast<int>(msg.wParam));
-                return false;
-            }
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        } else {
-            MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-        }
-    }
-    return true;
 }

@@ -23,12 +23,41 @@ std::string nativePath(const std::string& unixPath)
 
 std::string dataPath(const std::string& relative)
 {
-    return nativePath(std::string(CORVASI_TEST_DATA_DIR) + "/" + relative);
+    return nativePath(std::string(CORVASI_FIXTURE_DIR) + "/" + relative);
 }
+
+namespace {
+
+bool isFile(const std::string& path)
+{
+    struct stat info;
+    return stat(path.c_str(), &info) == 0 && (info.st_mode & S_IFMT) == S_IFREG;
+}
+
+bool isFolder(const std::string& path)
+{
+    struct stat info;
+    return stat(path.c_str(), &info) == 0 && (info.st_mode & S_IFMT) == S_IFDIR;
+}
+
+} // namespace
 
 std::string sharedDataPath(const std::string& relative)
 {
-    return nativePath(std::string(CORVASI_SHARED_DIR) + "/testdata/" + relative);
+    const std::string copy = dataPath("real/" + relative);
+    return isFile(copy) ? copy : nativePath(std::string(CORVASI_SHARED_DATA_DIR) + "/" + relative);
+}
+
+bool sharedDataMissing(const std::string& relative)
+{
+    static const bool folderMissing = !isFolder(nativePath(CORVASI_SHARED_DATA_DIR));
+    return folderMissing && (relative.empty() || !isFile(dataPath("real/" + relative)));
+}
+
+std::string sharedDataSkipReason()
+{
+    return std::string("the shared test data folder ") + CORVASI_SHARED_DATA_DIR +
+           " is missing (name it with the CMake option CORVASI_TEST_DATA_DIR)";
 }
 
 std::string scratchPath(const std::string& name)
