@@ -201,6 +201,38 @@ TEST_F(ViewerTest, LeftDragRotatesOneDegreePerPixelAndRepaints)
     EXPECT_NEAR(coveredRows(before, 256), coveredRows(turned, 256), 12);
 }
 
+TEST_F(ViewerTest, LosingTheMouseCaptureEndsTheDrag)
+{
+    // A menu, another window or the system may take the capture in the middle
+    // of a drag; the button-up then goes elsewhere.
+    createViewer();
+    HWND other = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 8, 8, nullptr, nullptr, nullptr, nullptr);
+    const auto moveTo = [this](int x, WPARAM buttons) {
+        PostMessageA(viewer.hwnd, WM_MOUSEMOVE, buttons, MAKELPARAM(x, 100));
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageA(&msg);
+    };
+    for (bool toAnotherWindow : {true, false}) {
+        SCOPED_TRACE(toAnotherWindow ? "SetCapture on another window" : "ReleaseCapture");
+        PostMessageA(viewer.hwnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(100, 100));
+        moveTo(160, MK_LBUTTON);
+        ASSERT_EQ(viewer.hwnd, GetCapture());
+        EXPECT_EQ(60.0, viewer.camera.angles.x) << "the drag turns the view while it lasts";
+        if (toAnotherWindow)
+            SetCapture(other);
+        else
+            ReleaseCapture();
+        moveTo(200, 0);
+        moveTo(240, 0);
+        EXPECT_EQ(None, viewer.camera.mode);
+        EXPECT_EQ(60.0, viewer.camera.angles.x) << "plain mouse moves turn nothing";
+        ReleaseCapture();
+        viewer.camera.reset();
+    }
+    DestroyWindow(other);
+}
+
 TEST_F(ViewerTest, WheelScalesOncePerMessage)
 {
     createViewer();
