@@ -523,10 +523,11 @@ TEST(TgaImage, PictureBeyond256MiBLoadsWhenTheFileHoldsIt)
     // 16384 x 4097 pixels of 4 bytes (268.5 MB) in run packets of 128
     // pixels: the last packet has a colour of its own.
     const std::size_t packets = 16384u * 4097u / 128u;
+    const std::string run = "\xFF" + pixel(1, 4);
     std::string file = tgaHeader(10, 16384, 4097, 32);
-    file.reserve(file.size() + packets * 5);
+    file.reserve(file.size() + packets * run.size());
     for (std::size_t i = 0; i + 1 < packets; ++i)
-        file += "\xFF" + pixel(1, 4);
+        file += run;
     file += "\xFF" + pixel(2, 4);
     TgaImage image;
     ASSERT_TRUE(loadBytes(image, "beyond-256-mib.tga", file));
