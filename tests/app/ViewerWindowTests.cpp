@@ -203,30 +203,26 @@ TEST_F(ViewerTest, LeftDragRotatesOneDegreePerPixelAndRepaints)
 
 TEST_F(ViewerTest, LosingTheMouseCaptureEndsTheDrag)
 {
-    // A menu, another window or the system may take the capture in the middle
-    // of a drag; the button-up then goes elsewhere.
+    // Taken by another window or given up: the button-up then goes elsewhere.
     createViewer();
     HWND other = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 8, 8, nullptr, nullptr, nullptr, nullptr);
-    const auto moveTo = [this](int x, WPARAM buttons) {
-        PostMessageA(viewer.hwnd, WM_MOUSEMOVE, buttons, MAKELPARAM(x, 100));
+    const auto post = [this](UINT message, int x, WPARAM buttons) {
+        PostMessageA(viewer.hwnd, message, buttons, MAKELPARAM(x, 100));
         MSG msg;
         while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
             DispatchMessageA(&msg);
     };
     for (bool toAnotherWindow : {true, false}) {
-        SCOPED_TRACE(toAnotherWindow ? "SetCapture on another window" : "ReleaseCapture");
-        PostMessageA(viewer.hwnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(100, 100));
-        moveTo(160, MK_LBUTTON);
+        post(WM_LBUTTONDOWN, 100, MK_LBUTTON);
+        post(WM_MOUSEMOVE, 160, MK_LBUTTON);
         ASSERT_EQ(viewer.hwnd, GetCapture());
-        EXPECT_EQ(60.0, viewer.camera.angles.x) << "the drag turns the view while it lasts";
         if (toAnotherWindow)
             SetCapture(other);
         else
             ReleaseCapture();
-        moveTo(200, 0);
-        moveTo(240, 0);
-        EXPECT_EQ(None, viewer.camera.mode);
-        EXPECT_EQ(60.0, viewer.camera.angles.x) << "plain mouse moves turn nothing";
+        post(WM_MOUSEMOVE, 240, 0);
+        EXPECT_EQ(None, viewer.camera.mode) << toAnotherWindow;
+        EXPECT_EQ(60.0, viewer.camera.angles.x) << "a plain move turned the view; " << toAnotherWindow;
         ReleaseCapture();
         viewer.camera.reset();
     }
