@@ -1,22 +1,9 @@
 #include "app/MeshDisplayLists.h"
 
+#include "gl/GLErrors.h"
 #include "mesh/Mesh.h"
 
 #include <climits>
-
-namespace {
-
-// Takes every pending error flag; true when there was one. Bounded, since a
-// lost context may report an error for ever.
-bool takeErrors()
-{
-    bool any = false;
-    for (int i = 0; i < 32 && glGetError() != GL_NO_ERROR; ++i)
-        any = true;
-    return any;
-}
-
-} // namespace
 
 void sendTriangles(const Mesh& mesh, const Material& material, bool pairPerTriangle)
 {
@@ -59,7 +46,7 @@ bool MeshDisplayLists::prepare(const Mesh& mesh)
     if (materials == 0 || materials > static_cast<std::size_t>(INT_MAX))
         return false;
     // Errors of earlier work must not be taken for a failed recording.
-    takeErrors();
+    takeGLErrors();
     const GLsizei n = static_cast<GLsizei>(materials);
     const GLuint first = glGenLists(n);
     if (first == 0)
@@ -71,7 +58,7 @@ bool MeshDisplayLists::prepare(const Mesh& mesh)
     }
     // A list the driver could not keep whole (out of memory) would draw
     // less than the mesh: draw triangle by triangle instead.
-    if (takeErrors()) {
+    if (takeGLErrors()) {
         glDeleteLists(first, n);
         return false;
     }

@@ -7,7 +7,10 @@
 #include "mesh/Mesh.h"
 #include "mesh/ObjReader.h"
 
+#include <GL/gl.h>
+
 #include <cerrno>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -21,14 +24,12 @@ const char* const kUsage =
     "usage: corvasi-render [options] -o OUT.bmp MESH.obj\n"
     "  --anaglyph     the red/cyan picture instead of the lit one\n"
     "  --depth N      anaglyph depth in tenths of a percent, 0..1000 (300)\n"
-    "  --size WxH     picture size in pixels, each 1..4096 and within the\n"
-    "                 screen (512x512)\n"
+    "  --size WxH     picture size in pixels, each from 1 to what the OpenGL\n"
+    "                 driver draws (512x512)\n"
     "  --turn DEG     turn about the vertical axis, as a sideways drag (0)\n"
     "  --tilt DEG     tilt about the horizontal axis, as a drag down (0)\n"
     "  --scale S      distance factor, above 0; smaller is closer (1)\n"
     "  -o OUT.bmp     the file to write\n";
-
-const int kMaxSide = 4096;
 
 struct Options {
     bool anaglyph = false;
@@ -82,7 +83,7 @@ bool parseSize(const char* text, int& width, int& height)
     if (!x)
         return false;
     const std::string first(text, x);
-    return parseInt(first.c_str(), 1, kMaxSide, width) && parseInt(x + 1, 1, kMaxSide, height);
+    return parseInt(first.c_str(), 1, INT_MAX, width) && parseInt(x + 1, 1, INT_MAX, height);
 }
 
 // The angle as a drag leaves it, so that a view given here and one reached by
@@ -113,7 +114,7 @@ std::string parseArguments(int argc, char** argv, Options& options, bool& help)
                 return "--depth wants a whole number from 0 to 1000, not \"" + std::string(value) + "\"";
         } else if (arg == "--size") {
             if (!parseSize(value, options.width, options.height))
-                return "--size wants WIDTHxHEIGHT, each from 1 to 4096, not \"" + std::string(value) + "\"";
+                return "--size wants WIDTHxHEIGHT, whole numbers above 0, not \"" + std::string(value) + "\"";
         } else if (arg == "--turn") {
             if (!parseNumber(value, options.turn))
                 return "--turn wants a number of degrees, not \"" + std::string(value) + "\"";
@@ -140,6 +141,24 @@ std::string parseArguments(int argc, char** argv, Options& options, bool& help)
     if (options.output.empty())
         return "no output file given (-o OUT.bmp)";
     return std::string();
+}
+
+// The largest viewport of the OpenGL driver, asked of a context on a small
+// hidden window; false when no context can be had.
+bool driverViewportLimit(GLint (&largest)[2])
+{
+    HWND probe = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+    GLContext context;
+    const bool made = probe && context.create(probe, false, 0);
+    if (made) {
+        context.makeCurrent(nullptr);
+        glGetIntegerv(GL_MAX_VIEWPORT_DIMS, largest);
+        context.releaseCurrent();
+        context.destroy();
+    }
+    if (probe)
+        DestroyWindow(probe);
+    return made;
 }
 
 // The viewer's window and drawing. Its context is made as the viewer makes
@@ -190,25 +209,34 @@ int main(int argc, char** argv)
     window.camera.angles.y = foldAngle(options.tilt);
     window.camera.scale = options.scale;
 
-    // NOTE: Wine reads a window's picture back from the screen, so the
-    // window is shown, fully on the screen, in its bottom right corner, on
-    // top and without activation; a hidden or off-screen window reads black.
-    const int screenWidth = GetSystemMetrics(SM_CXSCREEN);
-    const int screenHeight = GetSystemMetrics(SM_CYSCREEN);
-    if (options.width > screenWidth || options.height > screenHeight)
-        return fail("a picture of " + std::to_string(options.width) + "x" + std::to_string(options.height) +
-                    " does not fit on the screen (" + std::to_string(screenWidth) + "x" +
-                    std::to_string(screenHeight) + ")");
+    // Asked before the picture's window exists: its buffers take the size.
+    GLint largest[2] = {0, 0};
+    if (!driverViewportLimit(largest))
+        return fail("no OpenGL window could be made");
+    if (options.width > largest[0] || options.height > largest[1])
+        return usageError("a picture of " + std::to_string(options.width) + "x" + std::to_string(options.height) +
+                          " is larger than the OpenGL driver draws (" + std::to_string(largest[0]) + "x" +
+                          std::to_string(largest[1]) + ")");
+
+    // The window is never shown: the capture draws into its back buffer and
+    // reads the picture from there. A popup without a frame keeps any size,
+    // where a captioned or sizable window is made to fit the screen.
+    // NOTE: Wine does not resize the drawable of a hidden window, so it is
+    // made at the picture's size.
     window.mesh = mesh.release();
-    window.create(WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, "corvasi-render", WS_POPUP,
-                  screenWidth - options.width, screenHeight - options.height, options.width, options.height,
-                  nullptr, nullptr, nullptr);
+    window.create(0, "corvasi-render", WS_POPUP, 0, 0, options.width, options.height, nullptr, nullptr, nullptr);
     if (!window.hwnd || !window.context.renderingContext) {
         if (window.hwnd)
             DestroyWindow(window.hwnd);
         return fail("no OpenGL window could be made");
     }
-    ShowWindow(window.hwnd, SW_SHOWNOACTIVATE);
+    RECT client;
+    GetClientRect(window.hwnd, &client);
+    if (client.right != options.width || client.bottom != options.height) {
+        DestroyWindow(window.hwnd);
+        return fail("no window of " + std::to_string(options.width) + "x" + std::to_string(options.height) +
+                    " could be made");
+    }
 
     std::unique_ptr<DibImage> image(window.captureImage());
     DestroyWindow(window.hwnd);

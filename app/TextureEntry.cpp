@@ -31,6 +31,11 @@ bool TextureEntry::loadFromFile(const char* file, bool mipmaps)
     // OpenGL 1.1 takes nothing else.
     if (!isPowerOfTwo(image.width) || !isPowerOfTwo(image.height))
         return false;
+    // Nothing but the driver limits the size; it would refuse a larger one.
+    GLint largest = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &largest);
+    if (image.width > largest || image.height > largest)
+        return false;
 
     glGenTextures(1, &glName);
     valid = true;

@@ -26,6 +26,7 @@ public:
     TextureEntry& operator=(const TextureEntry&) = delete;
 
     // Reads the TGA file and uploads it. False, with no texture, when the
-    // file cannot be read or a side is not a power of two.
+    // file cannot be read, a side is not a power of two or is larger than
+    // the driver's GL_MAX_TEXTURE_SIZE.
     bool loadFromFile(const char* file, bool mipmaps);
 };

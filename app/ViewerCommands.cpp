@@ -4,11 +4,15 @@
 
 #include "app/FileDialogs.h"
 #include "dialogs/AnaglyphDepthDialog.h"
+#include "gl/GLErrors.h"
 #include "image/DibImage.h"
+
+#include <GL/glext.h>
 
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <vector>
 
 namespace {
@@ -129,31 +133,32 @@ void ViewerWindow::showContextMenu(int x, int y)
 
 DibImage* ViewerWindow::captureImage()
 {
-    if (!hwnd)
+    if (!hwnd || !context.renderingContext)
         return nullptr;
-    redraw();
     RECT client;
     GetClientRect(hwnd, &client);
     const int width = client.right - client.left;
     const int height = client.bottom - client.top;
     if (width <= 0 || height <= 0)
         return nullptr;
-    std::unique_ptr<DibImage> image(new DibImage);
-    if (!image->create(width, height))
+    std::unique_ptr<DibImage> image(new (std::nothrow) DibImage);
+    if (!image || !image->create(width, height))
         return nullptr;
 
-    // The picture is taken from the window itself, as shown.
-    // NOTE: reading the frame back with glReadPixels does not give the picture
-    // on show with a multisampled pixel format under Mesa: the swapped frame
-    // is resolved from all samples, the read-back is not; and after the swap
-    // neither buffer is required to hold the frame.
-    HDC windowDC = GetDC(hwnd);
-    HDC memoryDC = CreateCompatibleDC(windowDC);
-    HGDIOBJ previous = SelectObject(memoryDC, image->bitmap);
-    const BOOL copied = BitBlt(memoryDC, 0, 0, width, height, windowDC, 0, 0, SRCCOPY);
-    GdiFlush();
-    SelectObject(memoryDC, previous);
-    DeleteDC(memoryDC);
-    ReleaseDC(hwnd, windowDC);
-    return copied ? image.release() : nullptr;
+    // The frame is drawn once more into the back buffer and read from there
+    // before any swap. The back buffer holds the whole picture, where the
+    // screen and the front buffer lack whatever covers the window or lies
+    // off the screen, and hold nothing dependable after a swap.
+    context.makeCurrent(nullptr);
+    takeGLErrors();
+    glDrawBuffer(GL_BACK);
+    renderFrame();
+    glReadBuffer(GL_BACK);
+    // Read as blue, green, red rows padded to 4 bytes: the DIB's own layout.
+    glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    glPixelStorei(GL_PACK_ROW_LENGTH, 0);
+    glReadPixels(0, 0, width, height, GL_BGR_EXT, GL_UNSIGNED_BYTE, image->bits);
+    const bool read = !takeGLErrors();
+    context.releaseCurrent();
+    return read ? image.release() : nullptr;
 }

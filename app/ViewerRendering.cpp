@@ -80,6 +80,14 @@ void ViewerWindow::renderAnaglyph(MeshPainter paintMesh)
     glFlush();
 }
 
+void ViewerWindow::renderFrame()
+{
+    if (anaglyphMode)
+        renderAnaglyph();
+    else
+        renderPlain();
+}
+
 void ViewerWindow::drawMesh()
 {
     if (!mesh)

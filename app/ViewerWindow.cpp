@@ -100,6 +100,10 @@ LRESULT ViewerWindow::windowProc(UINT message, WPARAM wParam, LPARAM lParam)
         onMouse(message, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
         return 0;
     }
+    case WM_CAPTURECHANGED: {
+        onCaptureChanged(reinterpret_cast<HWND>(lParam));
+        return 0;
+    }
     case WM_MOUSEWHEEL: {
         onMouseWheel((short)HIWORD(wParam));
         return 0;
@@ -176,10 +180,7 @@ void ViewerWindow::onPaint()
         return;
     }
     context.beginPaint();
-    if (anaglyphMode)
-        renderAnaglyph();
-    else
-        renderPlain();
+    renderFrame();
     context.endPaint();
 }
 
@@ -201,6 +202,14 @@ void ViewerWindow::onMouse(UINT message, int x, int y)
             redraw();
         break;
     }
+}
+
+void ViewerWindow::onCaptureChanged(HWND newCapture)
+{
+    // The button-up of a drag whose capture was taken away (a menu, another
+    // window, the system) goes elsewhere: the drag ends here, as at a release.
+    if (newCapture != hwnd && camera.mode != None)
+        camera.endDrag();
 }
 
 void ViewerWindow::onMouseWheel(int distance)

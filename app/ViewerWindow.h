@@ -51,6 +51,8 @@ public:
     void setupLight();
     void renderPlain(MeshPainter paintMesh = &ViewerWindow::drawMesh);
     void renderAnaglyph(MeshPainter paintMesh = &ViewerWindow::drawMesh);
+    // The frame of the current mode: anaglyph or plain.
+    void renderFrame();
     // The mesh from display lists recorded in its first frame (meshLists).
     void drawMesh();
     // The same pixels with every triangle sent in its own glBegin/glEnd
@@ -89,6 +91,7 @@ private:
     void onSize(int width, int height);
     void onPaint();
     void onMouse(UINT message, int x, int y);
+    void onCaptureChanged(HWND newCapture);
     void onMouseWheel(int distance);
     void onDropFiles(HDROP drop);
 };

@@ -20,9 +20,6 @@
 
 namespace {
 
-// The loader's limit: an 8192 x 8192 picture with alpha.
-constexpr std::uint64_t kMaxPixelBytes = std::uint64_t(8192) * 8192 * 4;
-
 struct Picture {
     bool loaded = false;
     int width = 0;
@@ -46,8 +43,6 @@ Picture decode(const unsigned char* file, std::size_t size)
         return picture;
     const std::size_t bytesPerPixel = depth / 8;
     const std::size_t count = std::size_t(width) * height;
-    if (count * bytesPerPixel > kMaxPixelBytes)
-        return picture;
 
     std::vector<unsigned char> block;
     if (file[2] == 2) {

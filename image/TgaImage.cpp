@@ -1,6 +1,9 @@
 #include "image/TgaImage.h"
 
+#include "platform/Runtime.h"
+
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -13,11 +16,6 @@ constexpr unsigned kTrueColour = 2;
 constexpr unsigned kTrueColourRle = 10;
 constexpr unsigned kRightToLeft = 0x10;
 constexpr unsigned kTopToBottom = 0x20;
-
-// The largest pixel block a file may ask for: an 8192 x 8192 texture with
-// alpha. Anything bigger is refused before it is allocated, so a hostile
-// header can neither overflow the size nor exhaust a 32-bit address space.
-constexpr std::size_t kMaxPixelBytes = std::size_t(8192) * 8192 * 4;
 
 struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
@@ -135,25 +133,23 @@ bool TgaImage::load(const char* path)
     // An image without pixels cannot be a texture; keep what we have.
     if (fileWidth == 0 || fileHeight == 0)
         return false;
+    // A block that no size_t can count cannot be addressed (a 32-bit build).
     const std::size_t fileBytesPerPixel = depth / 8;
-    if (fileWidth > kMaxPixelBytes / fileBytesPerPixel / fileHeight)
+    if (fileWidth > SIZE_MAX / fileBytesPerPixel / fileHeight)
         return false;
     const std::size_t pixelCount = fileWidth * fileHeight;
     const std::size_t size = pixelCount * fileBytesPerPixel;
 
     // Allocate no more than the rest of the file can fill: raw pixels one for
-    // one, run-length packets at most 128 pixels per packet.
-    const long here = std::ftell(file.get());
-    if (here >= 0 && std::fseek(file.get(), 0, SEEK_END) == 0) {
-        const long end = std::ftell(file.get());
-        if (end < here || std::fseek(file.get(), here, SEEK_SET) != 0)
-            return false;
-        const std::size_t rest = static_cast<std::size_t>(end - here);
-        const std::size_t fillable =
-            imageType == kTrueColour ? rest / fileBytesPerPixel : rest / (1 + fileBytesPerPixel) * 128;
-        if (fillable < pixelCount)
-            return false;
-    }
+    // one, run-length packets at most 128 pixels per packet. A file whose
+    // size cannot be told is not trusted with an allocation.
+    const long long rest = rt::remainingBytes(file.get());
+    if (rest < 0)
+        return false;
+    const std::size_t packets = imageType == kTrueColour ? pixelCount : (pixelCount + 127) / 128;
+    const std::size_t packetBytes = imageType == kTrueColour ? fileBytesPerPixel : 1 + fileBytesPerPixel;
+    if (static_cast<unsigned long long>(rest) / packetBytes < packets)
+        return false;
 
     Block block = allocate(size);
     if (!block)

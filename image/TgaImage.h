@@ -21,7 +21,8 @@ public:
     TgaImage& operator=(const TgaImage&) = delete;
 
     // Replaces the image with the file's picture. On failure (unreadable,
-    // unsupported, malformed, empty or too large) the image is left as it was.
+    // unsupported, malformed, empty, larger than the rest of the file can
+    // fill, or beyond memory) the image is left as it was.
     bool load(const char* path);
 
     // Writes an uncompressed, bottom-up TGA file. False for an empty image

@@ -195,6 +195,27 @@ std::FILE* openBinary(const char* path)
     return std::fopen(path, "rb");
 }
 
+long long remainingBytes(std::FILE* stream)
+{
+#ifdef _WIN32
+    // The runtime's ftell and fseek take a 32-bit long even in 64-bit builds.
+    const long long here = _ftelli64(stream);
+    if (here < 0 || _fseeki64(stream, 0, SEEK_END) != 0)
+        return -1;
+    const long long end = _ftelli64(stream);
+    if (_fseeki64(stream, here, SEEK_SET) != 0)
+        return -1;
+#else
+    const long long here = ftello(stream);
+    if (here < 0 || fseeko(stream, 0, SEEK_END) != 0)
+        return -1;
+    const long long end = ftello(stream);
+    if (fseeko(stream, here, SEEK_SET) != 0)
+        return -1;
+#endif
+    return end < here ? -1 : end - here;
+}
+
 namespace {
 
 // Index of the first CR or Ctrl-Z in [p, p + n), n when there is none.

@@ -36,6 +36,10 @@ std::FILE* openText(const char* path);
 // the file cannot be opened.
 std::FILE* openBinary(const char* path);
 
+// Bytes from the stream's position to the end of its file, the position left
+// as it was; -1 when they cannot be told. Files of 2 GiB and more included.
+long long remainingBytes(std::FILE* stream);
+
 // Reads a stream opened in binary mode in large blocks and translates them
 // as text mode reads the file: CR LF becomes LF, a lone CR stays, and a
 // Ctrl-Z byte ends the file. The OBJ and MTL readers take their files this

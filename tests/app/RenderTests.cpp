@@ -4,6 +4,7 @@
 
 #include "tests/app/ProgramRunner.h"
 #include "tests/app/ViewerFixture.h"
+#include "tests/support/GLTestWindow.h"
 
 #include "image/DibImage.h"
 
@@ -74,6 +75,11 @@ protected:
         const std::string out = scratchPath("render.bmp");
         ProgramRunner renderer(CORVASI_RENDER_EXE, options + " -o " + quoted(out) + " " + quoted(torusPath()));
         EXPECT_TRUE(renderer.started);
+        // Looked for until the program ends: it never shows a window.
+        bool shown = false;
+        while (renderer.started && WaitForSingleObject(renderer.process.hProcess, 1) == WAIT_TIMEOUT)
+            shown = shown || waitForWindow(renderer.process.dwProcessId, nullptr, nullptr, 0);
+        EXPECT_FALSE(shown) << options;
         EXPECT_EQ(0, renderer.exitCode()) << options;
         EXPECT_EQ("", renderer.standardError()) << options;
         EXPECT_EQ("", renderer.standardOutput()) << options;
@@ -156,6 +162,17 @@ TEST_F(RenderTest, SizeAndScaleGiveTheViewersPictureOfThatWindowAfterAWheelNotch
     expectSamePicture(*shown, *drawn);
 }
 
+TEST_F(RenderTest, PictureLargerThanTheScreenIsTheWholePicture)
+{
+    const int width = GetSystemMetrics(SM_CXSCREEN) + 320;
+    const int height = GetSystemMetrics(SM_CYSCREEN) + 200;
+    const std::unique_ptr<DibImage> drawn = render("--size " + std::to_string(width) + "x" + std::to_string(height));
+    ASSERT_EQ(width, drawn->width);
+    ASSERT_EQ(height, drawn->height);
+    // The torus fills the middle as it does in a square picture of that height.
+    EXPECT_NEAR(height * height * 0.14, meshPixels(*drawn), height * height * 0.02);
+}
+
 namespace {
 
 struct BadRequest {
@@ -171,8 +188,12 @@ std::vector<BadRequest> badRequests()
 {
     const std::string broken = writeMesh("render-broken", "v 0 0 0\nf 1 2 3\n");
     const std::string missing = scratchPath("render-no-such-mesh.obj");
-    // The picture is read back from the screen, so it must fit on it.
-    const std::string wide = std::to_string(GetSystemMetrics(SM_CXSCREEN) + 1) + "x100";
+    // Anything larger than the driver's viewport cannot be drawn.
+    GLTestWindow gl(8, 8);
+    GLint largest[2] = {0, 0};
+    glGetIntegerv(GL_MAX_VIEWPORT_DIMS, largest);
+    const std::string wide = std::to_string(largest[0] + 1) + "x100";
+    const std::string tall = "100x" + std::to_string(largest[1] + 1);
     return {
         {"DepthAboveTheRange", "--depth 1001", "", true, "", "--depth"},
         {"DepthBelowTheRange", "--depth -1", "", true, "", "--depth"},
@@ -180,8 +201,9 @@ std::vector<BadRequest> badRequests()
         {"DepthWithoutValue", "", "", true, "--depth", "needs a value"},
         {"SizeWithoutHeight", "--size 512", "", true, "", "--size"},
         {"SizeOfZero", "--size 0x100", "", true, "", "--size"},
-        {"SizeBeyondTheLimit", "--size 5000x100", "", true, "", "--size"},
-        {"SizeWiderThanTheScreen", "--size " + wide, "", true, "", "does not fit on the screen"},
+        {"SizeWithoutNumbers", "--size x", "", true, "", "--size"},
+        {"SizeWiderThanTheDriverDraws", "--size " + wide, "", true, "", "larger than the OpenGL driver draws"},
+        {"SizeTallerThanTheDriverDraws", "--size " + tall, "", true, "", "larger than the OpenGL driver draws"},
         {"TurnNotANumber", "--turn left", "", true, "", "--turn"},
         {"TiltWithTrailingText", "--tilt 10deg", "", true, "", "--tilt"},
         {"ScaleOfZero", "--scale 0", "", true, "", "--scale"},

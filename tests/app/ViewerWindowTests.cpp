@@ -201,6 +201,34 @@ TEST_F(ViewerTest, LeftDragRotatesOneDegreePerPixelAndRepaints)
     EXPECT_NEAR(coveredRows(before, 256), coveredRows(turned, 256), 12);
 }
 
+TEST_F(ViewerTest, LosingTheMouseCaptureEndsTheDrag)
+{
+    // Taken by another window or given up: the button-up then goes elsewhere.
+    createViewer();
+    HWND other = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 8, 8, nullptr, nullptr, nullptr, nullptr);
+    const auto post = [this](UINT message, int x, WPARAM buttons) {
+        PostMessageA(viewer.hwnd, message, buttons, MAKELPARAM(x, 100));
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageA(&msg);
+    };
+    for (bool toAnotherWindow : {true, false}) {
+        post(WM_LBUTTONDOWN, 100, MK_LBUTTON);
+        post(WM_MOUSEMOVE, 160, MK_LBUTTON);
+        ASSERT_EQ(viewer.hwnd, GetCapture());
+        if (toAnotherWindow)
+            SetCapture(other);
+        else
+            ReleaseCapture();
+        post(WM_MOUSEMOVE, 240, 0);
+        EXPECT_EQ(None, viewer.camera.mode) << toAnotherWindow;
+        EXPECT_EQ(60.0, viewer.camera.angles.x) << "a plain move turned the view; " << toAnotherWindow;
+        ReleaseCapture();
+        viewer.camera.reset();
+    }
+    DestroyWindow(other);
+}
+
 TEST_F(ViewerTest, WheelScalesOncePerMessage)
 {
     createViewer();

@@ -525,3 +525,23 @@ TEST(TgaImage, HeaderAskingForMorePixelsThanTheFileHoldsFailsBeforeAllocating)
     }
     EXPECT_LT(largestNothrowArray, 1024u * 1024u) << "no block of the promised size was allocated";
 }
+
+TEST(TgaImage, PictureBeyond256MiBLoadsWhenTheFileHoldsIt)
+{
+    // 16384 x 4097 pixels of 4 bytes (268.5 MB) in run packets of 128
+    // pixels: the last packet has a colour of its own.
+    const std::size_t packets = 16384u * 4097u / 128u;
+    const std::string run = "\xFF" + pixel(1, 4);
+    std::string file = tgaHeader(10, 16384, 4097, 32);
+    file.reserve(file.size() + packets * run.size());
+    for (std::size_t i = 0; i + 1 < packets; ++i)
+        file += run;
+    file += "\xFF" + pixel(2, 4);
+    TgaImage image;
+    ASSERT_TRUE(loadBytes(image, "beyond-256-mib.tga", file));
+    EXPECT_EQ(16384, image.width);
+    EXPECT_EQ(4097, image.height);
+    const std::size_t last = (16384u * 4097u - 1) * 4;
+    EXPECT_EQ(pixel(1, 4), std::string((const char*)image.pixels + last - 128 * 4, 4));
+    EXPECT_EQ(pixel(2, 4), std::string((const char*)image.pixels + last, 4));
+}
