@@ -194,7 +194,10 @@ private:
 
 TEST_F(ViewerMenuTest, SaveImageWritesTheShownPictureAsABmpFile)
 {
-    const std::string path = scratchPath("saved-picture.bmp");
+    const std::string mesh = writeUnicodeMesh();
+    ASSERT_FALSE(mesh.empty());
+    const std::string path = mesh.substr(0, mesh.rfind('\\')) + "\\画像é.bmp";
+    std::remove(path.c_str());
     {
         SaveDialogDriver dialog(path);
         rightClick(10, 10, MenuDriver::choose(SaveImageItem));
