@@ -123,6 +123,7 @@ TEST_F(ViewerMenuTest, CopyImagePutsThePictureOnTheClipboard)
     rightClick(10, 10, MenuDriver::choose(CopyImageItem));
     const Frame shown = readFrame(viewer);
 
+    EXPECT_EQ(viewer.hwnd, GetClipboardOwner());
     ASSERT_TRUE(OpenClipboard(nullptr));
     int dibs = 0;
     for (UINT format = EnumClipboardFormats(0); format; format = EnumClipboardFormats(format))
