@@ -222,7 +222,4 @@ inline std::string writeUnicodeMesh()
     return written ? obj : std::string();
 }
 
-inline bool isRed(const Rgb& c)
-{
-    return c.r > 150 && c.g < 60 && c.b < 60;
-}
+inline bool isRed(const Rgb& c) { return c.r > 150 && c.g < 60 && c.b < 60; }

@@ -130,11 +130,7 @@ TEST(DibImage, ExpandIndexedFillsRowsBottomUp)
 class DibClipboard : public ::testing::Test {
 protected:
     // The clipboard keeps data only from a window that owns it.
-    void SetUp() override
-    {
-        owner = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
-        ASSERT_TRUE(owner);
-    }
+    void SetUp() override { ASSERT_TRUE(owner); }
     void TearDown() override { DestroyWindow(owner); }
 
     // Puts a block on the clipboard as CF_DIB, as another program would.
@@ -157,7 +153,7 @@ protected:
         return placed;
     }
 
-    HWND owner = nullptr;
+    HWND owner = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
 };
 
 TEST_F(DibClipboard, CopyPlacesOnePackedTwentyFourBitDib)

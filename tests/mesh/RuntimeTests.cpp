@@ -30,8 +30,9 @@ TEST(Runtime, PathsLongerThanMaxPathAreFormedWholeOrNotAtAll)
     // elsewhere; a path is never cut.
     std::string full;
     const std::string longName(300, 'a');
-    if (rt::fullPath(longName.c_str(), full))
+    if (rt::fullPath(longName.c_str(), full)) {
         EXPECT_EQ(rt::kPathSeparator + longName, full.substr(full.size() - 301));
+    }
 #ifndef _WIN32
     EXPECT_FALSE(full.empty());
 #endif
