@@ -110,7 +110,7 @@ void ViewerWindow::showContextMenu(int x, int y)
     case CopyImageCommand: {
         std::unique_ptr<DibImage> image(captureImage());
         if (image)
-            image->copyToClipboard(nullptr);
+            image->copyToClipboard(hwnd);
         break;
     }
     case SaveImageCommand: {

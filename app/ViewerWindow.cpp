@@ -10,6 +10,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 
 namespace {
 
@@ -223,9 +224,10 @@ void ViewerWindow::onMouseWheel(int distance)
 void ViewerWindow::onDropFiles(HDROP drop)
 {
     if (DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0) == 1) {
-        char path[MAX_PATH];
-        if (DragQueryFileA(drop, 0, path, MAX_PATH))
-            openMesh(path);
+        // The path's length first: it may be longer than MAX_PATH.
+        std::vector<char> path(DragQueryFileA(drop, 0, nullptr, 0) + 1u, '\0');
+        if (DragQueryFileA(drop, 0, path.data(), static_cast<UINT>(path.size())))
+            openMesh(path.data());
     }
     DragFinish(drop);
 }

@@ -7,6 +7,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*commandLi
 {
     appInstance = instance;
     InitCommonControls();
+    // Version 6 of the common controls registers only the classes asked for
+    // here: the depth dialog's slider is one of the bar classes.
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_BAR_CLASSES};
+    InitCommonControlsEx(&controls);
     timeBeginPeriod(1);
     {
         ViewerWindow viewer;

@@ -33,6 +33,11 @@ bool AnaglyphDepthDialog::doModal(HWND owner, int* depth)
     this->owner = owner;
     this->depth = depth;
     moved = false;
+    focusedControl = nullptr;
+    // Version 6 of the common controls registers the slider's class only
+    // when asked to.
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_BAR_CLASSES};
+    InitCommonControlsEx(&controls);
 
     RECT frame = {0, 0, kClientWidth, kClientHeight};
     AdjustWindowRect(&frame, kStyle, FALSE);
@@ -60,9 +65,25 @@ LRESULT AnaglyphDepthDialog::windowProc(UINT message, WPARAM wParam, LPARAM lPar
         FillRect(reinterpret_cast<HDC>(wParam), &client, GetSysColorBrush(COLOR_BTNFACE));
         return 0;
     }
+    case WM_ACTIVATE: {
+        // The default would give the focus to the dialog itself, where the
+        // arrow keys move nothing: the control that had it gets it back.
+        if (LOWORD(wParam) == WA_INACTIVE) {
+            HWND focus = GetFocus();
+            if (focus && IsChild(hwnd, focus))
+                focusedControl = focus;
+        } else if (!HIWORD(wParam)) {
+            SetFocus(focusedControl && IsChild(hwnd, focusedControl) ? focusedControl : trackbar.hwnd);
+        }
+        return 0;
+    }
     case WM_COMMAND: {
-        if (LOWORD(wParam) == IDOK)
+        if (LOWORD(wParam) == IDOK) {
+            // The slider's position, also when a move of it never ended in
+            // TB_ENDTRACK (a wheel turn, say).
+            *depth = position();
             endModal(1);
+        }
         else if (LOWORD(wParam) == IDCANCEL)
             endModal(0);
         return 0;

@@ -17,7 +17,8 @@ public:
     ~AnaglyphDepthDialog() override;
 
     // Shows the dialog centred on the owner's root window (the desktop for
-    // none) and returns true for OK or Enter, false for Cancel, Escape, the
+    // none) and returns true for OK or Enter, which store the slider's
+    // position whatever moved it last, and false for Cancel, Escape, the
     // close box, or when there is no depth to edit or the dialog is open.
     bool doModal(HWND owner, int* depth);
 
@@ -28,6 +29,7 @@ public:
     HWND owner = nullptr;       // gets WM_DEPTH_CHANGED
     int* depth = nullptr;       // the caller's variable, not owned
     bool moved = false;         // the slider moved since the depth was last stored
+    HWND focusedControl = nullptr; // had the focus when the dialog was last deactivated
 
 private:
     void onCreate();

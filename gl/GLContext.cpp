@@ -129,30 +129,28 @@ void GLContext::makeCurrent(HDC dc)
 {
     if (!renderingContext || !window)
         return;
-    if (dc) {
-        // A DC still held from makeCurrent(nullptr) would be lost otherwise.
-        if (heldDC && heldDC != dc) {
-            ReleaseDC(window, heldDC);
-            heldDC = nullptr;
-        }
-        wglMakeCurrent(dc, renderingContext);
-        return;
-    }
-    if (heldDC)
-        ReleaseDC(window, heldDC);
-    heldDC = GetDC(window);
-    wglMakeCurrent(heldDC, renderingContext);
+    // The context uses its DC for as long as it is current on it: it moves to
+    // the new DC before a DC it held is given back.
+    HDC previous = heldDC;
+    if (!dc)
+        dc = heldDC = GetDC(window);
+    else if (dc != heldDC)
+        heldDC = nullptr;
+    wglMakeCurrent(dc, renderingContext);
+    if (previous && previous != heldDC)
+        ReleaseDC(window, previous);
 }
 
 void GLContext::releaseCurrent()
 {
     if (!renderingContext || !window)
         return;
+    // No longer current first: until then the context still uses the DC.
+    wglMakeCurrent(nullptr, nullptr);
     if (heldDC) {
         ReleaseDC(window, heldDC);
         heldDC = nullptr;
     }
-    wglMakeCurrent(nullptr, nullptr);
 }
 
 void GLContext::beginPaint()

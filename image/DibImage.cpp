@@ -82,7 +82,7 @@ void DibImage::draw(HDC dc, int x, int y, int destinationWidth, int destinationH
 
 bool DibImage::copyToClipboard(HWND owner) const
 {
-    if (!bitmap)
+    if (!bitmap || !owner)
         return false;
     const SIZE_T pixelBytes = (SIZE_T)height * (SIZE_T)stride;
     HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof header + pixelBytes);

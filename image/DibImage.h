@@ -35,7 +35,10 @@ public:
     void draw(HDC dc, int x, int y, int destinationWidth, int destinationHeight, int sourceX,
               int sourceY) const;
 
-    // Puts the picture on the clipboard as one packed 24-bit CF_DIB.
+    // Puts the picture on the clipboard as one packed 24-bit CF_DIB, with
+    // owner (a window of this thread) as the clipboard's owner. Without an
+    // owner nothing is copied and the result is false: after EmptyClipboard
+    // with no owner, Windows lets SetClipboardData fail.
     bool copyToClipboard(HWND owner) const;
     // Replaces the picture with the clipboard's CF_DIB, uncompressed 1, 4, 8
     // or 24 bits per pixel. The image is unchanged when the clipboard holds

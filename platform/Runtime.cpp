@@ -12,6 +12,8 @@
 #endif
 
 #ifdef _WIN32
+#include <windows.h>
+
 #include <fcntl.h>
 #include <io.h>
 #include <stdlib.h>
@@ -26,20 +28,35 @@ namespace rt {
 
 bool fullPath(const char* path, std::string& result)
 {
-    char buffer[kMaxPath];
-    if (!path || !*path || !_fullpath(buffer, path, kMaxPath))
+    if (!path || !*path)
         return false;
-    result = buffer;
+    // The size first: where the system allows long paths, a full path may be
+    // longer than MAX_PATH.
+    const DWORD size = GetFullPathNameA(path, 0, nullptr, nullptr);
+    if (size == 0)
+        return false;
+    std::vector<char> buffer(size + 1u);
+    if (!_fullpath(buffer.data(), path, buffer.size()))
+        return false;
+    result = buffer.data();
     return true;
 }
 
 std::string directoryOf(const std::string& fullPath)
 {
-    char drive[_MAX_DRIVE];
-    char dir[_MAX_DIR];
-    // A full path fits in kMaxPath, so its parts fit these buffers.
-    _splitpath(fullPath.c_str(), drive, dir, nullptr, nullptr);
-    return std::string(drive) + dir;
+    // Everything up to the last separator, or the drive when there is none.
+    // _splitpath would cut a directory longer than _MAX_DIR. The second byte
+    // of a double-byte character is never taken for a separator (in UTF-8
+    // no byte of a longer character is one).
+    const char* start = fullPath.c_str();
+    const char* end = fullPath.size() >= 2 && fullPath[1] == ':' ? start + 2 : start;
+    for (const char* p = start; *p; ++p) {
+        if (IsDBCSLeadByte(static_cast<BYTE>(*p)) && p[1])
+            ++p;
+        else if (*p == '\\' || *p == '/')
+            end = p + 1;
+    }
+    return std::string(start, end);
 }
 
 std::FILE* openText(const char* path)
@@ -106,8 +123,6 @@ bool fullPath(const char* path, std::string& result)
         full = "/";
     if (joined.back() == '/' && full.back() != '/')
         full += '/';
-    if (full.size() + 1 > kMaxPath)
-        return false;
     result = full;
     return true;
 }

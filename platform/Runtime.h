@@ -17,11 +17,8 @@ constexpr char kPathSeparator = '\\';
 constexpr char kPathSeparator = '/';
 #endif
 
-// Longest path, terminating zero included, that the program handles.
-constexpr std::size_t kMaxPath = 260;
-
-// The absolute form of path. False when it cannot be formed or does not fit
-// in kMaxPath characters: such a file counts as one that cannot be opened.
+// The absolute form of path, of any length. False when it cannot be formed:
+// such a file counts as one that cannot be opened.
 bool fullPath(const char* path, std::string& result);
 
 // Drive and directory of a full path, with the trailing separator

@@ -265,7 +265,7 @@ TEST_F(LongUseTest, CopyingAndSavingTheImage200TimesGivesBackHandlesAndMemory)
         viewer.anaglyphMode = i % 2 == 1;
         {
             std::unique_ptr<DibImage> image(viewer.captureImage());
-            if (!image || !image->copyToClipboard(nullptr))
+            if (!image || !image->copyToClipboard(viewer.hwnd))
                 return false;
         }
         viewer.redraw();

@@ -108,7 +108,7 @@ TEST_P(ProgramResources, NameTheProductAndItsVersion)
     EXPECT_EQ(static_cast<DWORD>(VFT_APP), fixed->dwFileType);
 }
 
-TEST_P(ProgramResources, ManifestAsksForVersion6OfTheCommonControls)
+TEST_P(ProgramResources, ManifestAsksForCommonControls6UTF8LongPathsAndTheUsersOwnRights)
 {
     const std::string manifest = manifestOf(nativePath(GetParam().path));
     ASSERT_FALSE(manifest.empty()) << "no RT_MANIFEST resource 1";
@@ -116,6 +116,10 @@ TEST_P(ProgramResources, ManifestAsksForVersion6OfTheCommonControls)
     EXPECT_NE(std::string::npos, manifest.find("version=\"6.0.0.0\""));
     EXPECT_NE(std::string::npos, manifest.find("<dpiAware xmlns=\"http://schemas.microsoft.com/SMI/2005/WindowsSettings\">false</dpiAware>"))
         << "pixels stay pixels: the program is not DPI-aware";
+    EXPECT_NE(std::string::npos, manifest.find("<activeCodePage xmlns=\"http://schemas.microsoft.com/SMI/2019/WindowsSettings\">UTF-8</activeCodePage>"));
+    EXPECT_NE(std::string::npos, manifest.find("<longPathAware xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">true</longPathAware>"));
+    EXPECT_NE(std::string::npos, manifest.find("<requestedExecutionLevel level=\"asInvoker\" uiAccess=\"false\"/>"))
+        << "no elevation, and no file virtualization";
 }
 
 INSTANTIATE_TEST_SUITE_P(BothPrograms, ProgramResources, ::testing::ValuesIn(kPrograms),

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 
@@ -210,6 +211,7 @@ TEST_F(ViewerMenuTest, CopyImageOfACoveredViewerPutsTheWholePictureOnTheClipboar
     rightClick(10, 10, MenuDriver::choose(CopyImageItem));
     DestroyWindow(cover);
 
+    EXPECT_EQ(viewer.hwnd, GetClipboardOwner());
     ASSERT_TRUE(OpenClipboard(nullptr));
     int dibs = 0;
     for (UINT format = EnumClipboardFormats(0); format; format = EnumClipboardFormats(format))
@@ -280,7 +282,11 @@ TEST_F(ViewerMenuTest, SaveImageOfAViewerPartlyOffTheScreenWritesTheWholePicture
     SetWindowPos(viewer.hwnd, nullptr, GetSystemMetrics(SM_CXSCREEN) - 200 - (origin.x - frame.left),
                  GetSystemMetrics(SM_CYSCREEN) - 150 - (origin.y - frame.top), 0, 0, SWP_NOSIZE | SWP_NOZORDER);
     EXPECT_NE(shown.rgb, show().rgb) << "the screen holds only part of it";
-    const std::string path = scratchPath("saved-picture.bmp");
+    // Into a folder whose name is outside any ANSI code page.
+    const std::string mesh = writeUnicodeMesh();
+    ASSERT_FALSE(mesh.empty());
+    const std::string path = mesh.substr(0, mesh.rfind('\\')) + "\\画像é.bmp";
+    std::remove(path.c_str());
     {
         SaveDialogDriver dialog(path);
         rightClick(10, 10, MenuDriver::choose(SaveImageItem));

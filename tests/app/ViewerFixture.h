@@ -211,3 +211,23 @@ inline std::string writeMesh(const std::string& name, const std::string& obj, co
         writeFile(scratchPath(name + ".mtl"), mtl);
     return path;
 }
+
+// A square with a pure red texture, in a folder made with the system's
+// UTF-16 functions and named in CJK and accented letters, as are the files.
+// Returns the OBJ's path in UTF-8, the program's code page; empty when the
+// files cannot be written.
+inline std::string writeUnicodeMesh()
+{
+    const std::string folder = scratchPath("模型 Ünïcødé");
+    std::wstring wide(folder.size() + 1, L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, folder.c_str(), -1, &wide[0], static_cast<int>(wide.size()));
+    CreateDirectoryW(wide.c_str(), nullptr);
+    const char tga[] = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 1, 0, 24, 0, 0, 0, '\xFF'};
+    const std::string obj = folder + "\\面ü.obj";
+    const bool written = writeFile(folder + "\\紋理é.tga", std::string(tga, sizeof tga)) &&
+                         writeFile(folder + "\\面ü.mtl", "newmtl red\nKd 1 1 1\nmap_Kd 紋理é.tga\n") &&
+                         writeFile(obj, "v -50 -50 0\nv 50 -50 0\nv 50 50 0\nv -50 50 0\nvt 0 0\nusemtl red\nf 1/1 2/1 3/1 4/1\n");
+    return written ? obj : std::string();
+}
+
+inline bool isRed(const Rgb& c) { return c.r > 150 && c.g < 60 && c.b < 60; }

@@ -276,17 +276,21 @@ TEST_F(ViewerTest, ResizingRepaintsWithTheNewAspectRatio)
 
 namespace {
 
+// A drop as the shell makes it, the names in UTF-16; paths are UTF-8.
 HDROP makeDrop(const std::vector<std::string>& paths)
 {
-    std::string list;
-    for (const std::string& path : paths)
-        list += path + '\0';
-    list += '\0';
-    HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + list.size());
+    std::wstring list;
+    for (const std::string& path : paths) {
+        std::wstring wide(path.size() + 1, L'\0');
+        wide.resize(MultiByteToWideChar(CP_UTF8, 0, path.c_str(), -1, &wide[0], static_cast<int>(wide.size())));
+        list += wide;
+    }
+    list += L'\0';
+    HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + list.size() * sizeof(wchar_t));
     auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
     drop->pFiles = sizeof(DROPFILES);
-    drop->fWide = FALSE;
-    std::memcpy(reinterpret_cast<char*>(drop) + sizeof(DROPFILES), list.data(), list.size());
+    drop->fWide = TRUE;
+    std::memcpy(reinterpret_cast<char*>(drop) + sizeof(DROPFILES), list.data(), list.size() * sizeof(wchar_t));
     GlobalUnlock(memory);
     return static_cast<HDROP>(memory);
 }
@@ -312,6 +316,11 @@ TEST_F(ViewerTest, DroppingOneFileOpensItAndResetsTheView)
     const Mesh* current = viewer.mesh;
     SendMessageA(viewer.hwnd, WM_DROPFILES, reinterpret_cast<WPARAM>(makeDrop({other, other})), 0);
     EXPECT_EQ(current, viewer.mesh) << "two files open nothing";
+
+    const std::string unicode = writeUnicodeMesh();
+    ASSERT_FALSE(unicode.empty());
+    SendMessageA(viewer.hwnd, WM_DROPFILES, reinterpret_cast<WPARAM>(makeDrop({unicode})), 0);
+    EXPECT_TRUE(isRed(show().at(256, 256))) << "the mesh and its texture, named in CJK and accented letters";
 }
 
 TEST_F(ViewerTest, AFileThatCannotBeLoadedKeepsTheOldMeshAndSaysSo)
@@ -326,6 +335,10 @@ TEST_F(ViewerTest, AFileThatCannotBeLoadedKeepsTheOldMeshAndSaysSo)
     EXPECT_EQ(1, watcher.count());
     EXPECT_EQ("Cannot load mesh : " + broken, watcher.lastText());
     EXPECT_EQ(before.rgb, show().rgb) << "the picture stays";
+
+    const std::string farAway = scratchPath(std::string(300, 'x') + ".obj");
+    SendMessageA(viewer.hwnd, WM_DROPFILES, reinterpret_cast<WPARAM>(makeDrop({farAway})), 0);
+    EXPECT_EQ("Cannot load mesh : " + farAway, watcher.lastText()) << "a dropped path past MAX_PATH comes whole";
 }
 
 TEST_F(ViewerTest, EveryRealObjThatLoadsOpensAndDraws)

@@ -206,17 +206,26 @@ TEST_F(DepthDialog, KeysMoveTheLabelAtOnceAndStoreWhenReleasedAndEnterIsOk)
             return true;
         },
         [&] {
-            postKey(slider(), VK_LEFT, 2);
+            // Away to another window and back: the keys still reach the slider.
+            SetActiveWindow(root.hwnd);
+            return true;
+        },
+        [&] {
+            EXPECT_EQ(GetActiveWindow(), root.hwnd);
+            SetActiveWindow(dialog.hwnd);
+            postKey(GetFocus(), VK_LEFT, 2);
             return true;
         },
         [&] {
             EXPECT_EQ(valueText(), "99.8%");
+            // Moved without an end of tracking, as by a wheel turn.
+            SendMessageA(slider(), TBM_SETPOS, TRUE, 640);
             postKeyDown(slider(), VK_RETURN);
             return true;
         },
     });
     EXPECT_TRUE(ok);
-    EXPECT_EQ(depth, 998);
+    EXPECT_EQ(depth, 640) << "OK takes the slider's position";
     ASSERT_EQ(notices.size(), 3u);
     // Each notice came with the depth already stored and on show.
     EXPECT_EQ(notices[0].depth, 8);

@@ -129,15 +129,19 @@ TEST(DibImage, ExpandIndexedFillsRowsBottomUp)
 // each test puts what it reads there itself.
 class DibClipboard : public ::testing::Test {
 protected:
+    // The clipboard keeps data only from a window that owns it.
+    void SetUp() override { ASSERT_TRUE(owner); }
+    void TearDown() override { DestroyWindow(owner); }
+
     // Puts a block on the clipboard as CF_DIB, as another program would.
-    static bool putDib(const std::string& block)
+    bool putDib(const std::string& block)
     {
         HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, block.size());
         if (!memory)
             return false;
         std::memcpy(GlobalLock(memory), block.data(), block.size());
         GlobalUnlock(memory);
-        if (!OpenClipboard(nullptr)) {
+        if (!OpenClipboard(owner)) {
             GlobalFree(memory);
             return false;
         }
@@ -148,6 +152,8 @@ protected:
             GlobalFree(memory);
         return placed;
     }
+
+    HWND owner = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
 };
 
 TEST_F(DibClipboard, CopyPlacesOnePackedTwentyFourBitDib)
@@ -155,7 +161,9 @@ TEST_F(DibClipboard, CopyPlacesOnePackedTwentyFourBitDib)
     DibImage image(2, 2);
     ASSERT_NE(nullptr, image.bits);
     fillPattern(image);
-    ASSERT_TRUE(image.copyToClipboard(nullptr));
+    EXPECT_FALSE(image.copyToClipboard(nullptr)) << "without an owner Windows would not keep it";
+    ASSERT_TRUE(image.copyToClipboard(owner));
+    EXPECT_EQ(owner, GetClipboardOwner());
 
     ASSERT_TRUE(OpenClipboard(nullptr));
     int dibs = 0;
@@ -193,7 +201,7 @@ TEST_F(DibClipboard, CopyThenPasteGivesTheSamePicture)
         DibImage image(s.width, s.height);
         ASSERT_NE(nullptr, image.bits);
         fillPattern(image, s.width);
-        ASSERT_TRUE(image.copyToClipboard(nullptr));
+        ASSERT_TRUE(image.copyToClipboard(owner));
         DibImage pasted(1, 1);
         ASSERT_TRUE(pasted.pasteFromClipboard(nullptr));
         EXPECT_EQ(image.width, pasted.width);
@@ -210,7 +218,7 @@ TEST_F(DibClipboard, OtherProgramsSeeTheSamePicture)
     DibImage image(5, 3);
     ASSERT_NE(nullptr, image.bits);
     fillPattern(image, 3);
-    ASSERT_TRUE(image.copyToClipboard(nullptr));
+    ASSERT_TRUE(image.copyToClipboard(owner));
 
     ASSERT_TRUE(OpenClipboard(nullptr));
     HBITMAP bitmap = (HBITMAP)GetClipboardData(CF_BITMAP);
