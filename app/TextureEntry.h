@@ -25,7 +25,8 @@ public:
     TextureEntry(const TextureEntry&) = delete;
     TextureEntry& operator=(const TextureEntry&) = delete;
 
-    // Reads the TGA file and uploads it. False, with no texture, when the
-    // file cannot be read or a side is not a power of two.
+    // Reads the picture file (TGA, PNG, JPEG or BMP) and uploads it. False,
+    // with no texture, when the file cannot be read or a side is not a power
+    // of two.
     bool loadFromFile(const char* file, bool mipmaps);
 };
