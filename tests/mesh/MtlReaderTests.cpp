@@ -146,6 +146,13 @@ TEST(MtlReader, WithoutOneOfItsOwnNameTheNamedLibrariesAreReadInOrder)
     expectDefaults(*own->materials[0]);
     EXPECT_EQ(0.78f, own->materials[1]->diffuse[1]);
     EXPECT_EQ(1.0f, own->materials[1]->specular[0]);
+
+    // The sample of our own whose library has another name.
+    const auto sample = load(dataPath("../../samples/tile.obj"));
+    ASSERT_TRUE(sample);
+    ASSERT_EQ(1u, sample->materials.size());
+    EXPECT_EQ("tile.png", sample->materials[0]->textureName);
+    EXPECT_EQ(20.0f, sample->materials[0]->shininess);
 }
 
 TEST(MtlReader, LibraryWithCarriageReturnsAndNoFinalLineFeed)
