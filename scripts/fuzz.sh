@@ -155,7 +155,7 @@ for target in "${targets[@]}"; do
     fuzz_wide) options+=(-max_len=16384) ;;
     # Small pictures: a PNG may give a thousand bytes of rows for each of its
     # own, and larger inputs only slow the search down.
-    fuzz_texture) options+=(-max_len=8192) ;;
+    fuzz_texture) options+=(-max_len=4096) ;;
   esac
   corpus=$root/build/fuzz-corpus/$target
   seeds=$root/build/fuzz-seeds/$target
