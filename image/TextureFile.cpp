@@ -5,6 +5,7 @@
 #include "image/StbImage.h"
 #include "image/TgaImage.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstddef>
 #include <cstdint>
@@ -73,16 +74,19 @@ bool readRest(std::FILE* file, std::vector<unsigned char>& out)
     }
 }
 
-// Whether a picture of width x height can come from a file of size bytes.
-bool fitsItsFile(Format format, const std::vector<unsigned char>& file, std::uint64_t width, std::uint64_t height)
+// How large stb_image may grow a buffer for a picture of width x height from
+// this file: 0 when the file cannot hold such a picture.
+std::uint64_t growthLimit(Format format, const std::vector<unsigned char>& file, std::uint64_t width,
+                          std::uint64_t height)
 {
     const std::uint64_t size = file.size();
+    constexpr std::uint64_t kSlack = 1 << 16;
     if (format == Format::jpeg)
-        return width * height <= kJpegPixelsPerFileByte * size;
+        return width * height <= kJpegPixelsPerFileByte * size ? size + kSlack : 0;
     // The rows as stored before compression: a filter byte and the packed
     // samples of each. The header comes first in every PNG that stb reads.
     if (size < 33 || std::memcmp(file.data() + 12, "IHDR", 4) != 0)
-        return false;
+        return 0;
     const unsigned depth = file[24];
     unsigned channels;
     switch (file[25]) {
@@ -91,11 +95,27 @@ bool fitsItsFile(Format format, const std::vector<unsigned char>& file, std::uin
     case 3: channels = 1; break; // palette
     case 4: channels = 2; break; // grey, alpha
     case 6: channels = 4; break; // red, green, blue, alpha
-    default: return false;
+    default: return 0;
     }
     const std::uint64_t rows = height * (1 + (width * channels * depth + 7) / 8);
-    return rows <= kPngBytesPerFileByte * size;
+    if (rows > kPngBytesPerFileByte * size)
+        return 0;
+    // Interlaced rows take a few more filter bytes and padding, never twice
+    // as many; the image data gathered from the chunks is part of the file.
+    return std::max(2 * rows, size) + kSlack;
 }
+
+// Sets the growth limit for one decode.
+class GrowthLimit {
+public:
+    explicit GrowthLimit(std::uint64_t bytes)
+    {
+        corvasiStbGrowthLimit(static_cast<std::size_t>(std::min<std::uint64_t>(bytes, SIZE_MAX)));
+    }
+    ~GrowthLimit() { corvasiStbGrowthLimit(SIZE_MAX); }
+    GrowthLimit(const GrowthLimit&) = delete;
+    GrowthLimit& operator=(const GrowthLimit&) = delete;
+};
 
 void keep(TgaImage& image, Block block, int width, int height, int bytesPerPixel)
 {
@@ -115,11 +135,16 @@ bool loadCompressed(Format format, const std::vector<unsigned char>& file, TgaIm
     int width = 0, height = 0, channels = 0;
     if (!stbi_info_from_memory(file.data(), length, &width, &height, &channels) || width <= 0 || height <= 0)
         return false;
-    if (!fitsItsFile(format, file, static_cast<std::uint64_t>(width), static_cast<std::uint64_t>(height)))
+    const std::uint64_t limit =
+        growthLimit(format, file, static_cast<std::uint64_t>(width), static_cast<std::uint64_t>(height));
+    if (limit == 0)
         return false;
     int decodedWidth = 0, decodedHeight = 0;
-    std::unique_ptr<unsigned char, StbFree> decoded(
-        stbi_load_from_memory(file.data(), length, &decodedWidth, &decodedHeight, &channels, 0));
+    std::unique_ptr<unsigned char, StbFree> decoded;
+    {
+        const GrowthLimit growth(limit);
+        decoded.reset(stbi_load_from_memory(file.data(), length, &decodedWidth, &decodedHeight, &channels, 0));
+    }
     if (!decoded || decodedWidth != width || decodedHeight != height || channels < 1 || channels > 4)
         return false;
 

@@ -154,8 +154,9 @@ for target in "${targets[@]}"; do
     fuzz_tga | fuzz_bmp | fuzz_dib) options+=(-max_len=$max_seed) ;;
     fuzz_wide) options+=(-max_len=16384) ;;
     # Small pictures: a PNG may give a thousand bytes of rows for each of its
-    # own, and larger inputs only slow the search down.
-    fuzz_texture) options+=(-max_len=4096) ;;
+    # own, and larger inputs only slow the search down. No picture of 4 KiB
+    # needs a block of 256 MiB: a larger one is a fault.
+    fuzz_texture) options+=(-max_len=4096 -malloc_limit_mb=256) ;;
   esac
   corpus=$root/build/fuzz-corpus/$target
   seeds=$root/build/fuzz-seeds/$target
