@@ -2,7 +2,9 @@
 #define STB_IMAGE_IMPLEMENTATION
 #include "image/StbImage.h"
 
-static _Thread_local size_t growthLimit = (size_t)-1;
+/* Textures are decoded on the viewer's one thread. (Thread-local storage
+   would be emulated by the MinGW runtime, which allocates on first use.) */
+static size_t growthLimit = (size_t)-1;
 
 void corvasiStbGrowthLimit(size_t bytes)
 {

@@ -16,8 +16,8 @@ extern "C" {
 #endif
 
 // The largest size to which stb_image may grow a buffer (the inflated PNG
-// rows, the gathered image data) in the decodes that follow on this thread;
-// a larger request fails the decode. Version 2.27 inflates a damaged stream
+// rows, the gathered image data) in the decodes that follow; a larger
+// request fails the decode. Version 2.27 inflates a damaged stream
 // for ever, so without a limit a PNG of a few bytes takes gigabytes.
 void corvasiStbGrowthLimit(size_t bytes);
 void* corvasiStbRealloc(void* block, size_t size);
