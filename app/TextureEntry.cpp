@@ -1,5 +1,7 @@
 #include "app/TextureEntry.h"
 
+#include "image/TextureFile.h"
+
 #include <GL/glext.h>
 
 namespace {
@@ -26,7 +28,7 @@ bool TextureEntry::loadFromFile(const char* file, bool mipmaps)
     if (!file)
         return false;
     path = file;
-    if (!image.load(file))
+    if (!loadTextureFile(file, image))
         return false;
     // OpenGL 1.1 takes nothing else.
     if (!isPowerOfTwo(image.width) || !isPowerOfTwo(image.height))

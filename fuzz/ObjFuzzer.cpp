@@ -7,7 +7,9 @@
 // (rt::openText has no in-memory form, and a tmpfs write costs less than the
 // reader's own buffers). Without it, readObjMesh reads the raw bytes from
 // fmemopen streams, carriage returns and Ctrl-Z bytes included, which text
-// mode would have removed.
+// mode would have removed; then bit 2 hands the library over as the one that
+// the mtllib statements name (those of odd length: the others are missing)
+// rather than as the library of the OBJ file's own name.
 //
 // A mesh that comes back must keep the reader's promises: positions and
 // materials, faces in every material, every corner index inside its pool,
@@ -101,9 +103,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         require(rt::fullPath(path.c_str(), path), "the scratch file has a full path");
     } else {
         path = "/fuzz/input.obj";
+        const bool named = (data[0] & 4) != 0;
         std::FILE* objStream = memoryStream(obj);
-        std::FILE* library = hasLibrary ? memoryStream(mtl) : nullptr;
-        mesh.reset(readObjMesh(objStream, library, path, kScale, triangulate));
+        std::FILE* library = hasLibrary && !named ? memoryStream(mtl) : nullptr;
+        const LibraryOpener openNamed = [&](const std::string& name) {
+            require(!name.empty(), "a named library has a name");
+            return hasLibrary && name.size() % 2 == 1 ? memoryStream(mtl) : nullptr;
+        };
+        mesh.reset(readObjMesh(objStream, library, path, kScale, triangulate, openNamed));
         std::fclose(objStream);
         if (library)
             std::fclose(library);

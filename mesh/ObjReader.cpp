@@ -15,6 +15,7 @@
 #include <memory>
 #include <new>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 namespace {
@@ -229,6 +230,9 @@ public:
 
     bool facesWithoutNormals() const { return unnamed > 0; }
 
+    // The libraries that mtllib statements name, in order, each once.
+    const std::vector<std::string>& libraries() const { return libraryNames; }
+
     void read(LineReader& lines)
     {
         const char* p;
@@ -259,6 +263,7 @@ private:
                 feed = readFace(p + 1);
             break;
         case 'u':
+        case 'm':
         case '"':
             break;
         default:
@@ -329,7 +334,7 @@ private:
         splitStatement(line, length, words, kFewWords);
         if (words.empty())
             return;
-        if (words.size() == kFewWords && words[0] == "f")
+        if (words.size() == kFewWords && (words[0] == "f" || words[0] == "mtllib"))
             splitStatement(line, length, words);
         const std::string_view keyword = words[0];
         const std::size_t n = words.size();
@@ -354,6 +359,11 @@ private:
         } else if (keyword == "usemtl") {
             if (n >= 2)
                 current = mesh.findOrAddMaterial(std::string(words[1]));
+        } else if (keyword == "mtllib") {
+            for (std::size_t i = 1; i < n; ++i) {
+                if (namedOnce.emplace(words[i]).second)
+                    libraryNames.emplace_back(words[i]);
+            }
         }
     }
 
@@ -388,6 +398,8 @@ private:
     Material* current;
     std::vector<std::string_view> words;
     std::vector<Corner> corners;
+    std::vector<std::string> libraryNames;
+    std::unordered_set<std::string> namedOnce;
     // Kept while the faces come, so that checking their indices and finding
     // the faces without normals need no second pass over every corner.
     std::int32_t lowest = 0; // of all three indices
@@ -437,8 +449,8 @@ void generateFaceNormals(Mesh& mesh)
     }
 }
 
-Mesh* readMesh(std::FILE* obj, std::FILE* library, LineReader::Translation translation, const std::string& fullPath,
-               double scale, bool triangulate)
+Mesh* readMesh(std::FILE* obj, std::FILE* library, const LibraryOpener& openNamed, LineReader::Translation translation,
+               const std::string& fullPath, double scale, bool triangulate)
 {
     // Memory kept for reporting a failure, when the heap runs out.
     MemoryReserve reserve;
@@ -456,8 +468,16 @@ Mesh* readMesh(std::FILE* obj, std::FILE* library, LineReader::Translation trans
             LineReader lines(obj, translation);
             statements.read(lines);
         }
-        if (library)
+        if (library) {
             readMtlLibrary(library, *mesh, translation);
+        } else if (openNamed) {
+            // No library of the file's own name: those that it names.
+            for (const std::string& name : statements.libraries()) {
+                std::unique_ptr<std::FILE, FileCloser> named(openNamed(name));
+                if (named)
+                    readMtlLibrary(named.get(), *mesh, translation);
+            }
+        }
         mesh->removeEmptyMaterials();
         if (!statements.indicesInside())
             return nullptr;
@@ -485,10 +505,17 @@ Mesh* loadObjMesh(const char* path, double scale, bool triangulate)
         return nullptr;
     const std::string libraryPath = mtlLibraryPath(full);
     std::unique_ptr<std::FILE, FileCloser> library(libraryPath.empty() ? nullptr : rt::openBinary(libraryPath.c_str()));
-    return readMesh(file.get(), library.get(), LineReader::textMode, full, scale, triangulate);
+    // Named libraries lie relative to the OBJ file's folder, as textures do.
+    const std::string directory = rt::directoryOf(full);
+    const LibraryOpener openNamed = [&directory](const std::string& name) {
+        std::string path = directory + name;
+        return path.size() < rt::kMaxPath ? rt::openBinary(path.c_str()) : nullptr;
+    };
+    return readMesh(file.get(), library.get(), openNamed, LineReader::textMode, full, scale, triangulate);
 }
 
-Mesh* readObjMesh(std::FILE* obj, std::FILE* library, const std::string& fullPath, double scale, bool triangulate)
+Mesh* readObjMesh(std::FILE* obj, std::FILE* library, const std::string& fullPath, double scale, bool triangulate,
+                  const LibraryOpener& openNamed)
 {
-    return readMesh(obj, library, LineReader::asStored, fullPath, scale, triangulate);
+    return readMesh(obj, library, openNamed, LineReader::asStored, fullPath, scale, triangulate);
 }

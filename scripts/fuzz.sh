@@ -4,7 +4,7 @@
 # in build/fuzz-corpus/<target>.
 #   scripts/fuzz.sh [SECONDS_PER_TARGET] [TARGET ...]
 # 30 seconds and every target (fuzz_obj fuzz_line fuzz_tga fuzz_bmp fuzz_dib
-# fuzz_wide) by default; the targets run one after another. Fails when a
+# fuzz_wide fuzz_texture) by default; the targets run one after another. Fails when a
 # target reports a crash, a leak, a sanitizer error, a broken invariant or a
 # timeout; the input that did it is kept in build/fuzz-artifacts/<target>/.
 set -uo pipefail
@@ -14,7 +14,7 @@ cd "$root"
 seconds=${1:-30}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(fuzz_obj fuzz_line fuzz_tga fuzz_bmp fuzz_dib fuzz_wide)
+[ ${#targets[@]} -gt 0 ] || targets=(fuzz_obj fuzz_line fuzz_tga fuzz_bmp fuzz_dib fuzz_wide fuzz_texture)
 case $seconds in
   '' | *[!0-9]* | 0) echo "fuzz.sh: SECONDS_PER_TARGET must be a positive number" >&2; exit 2 ;;
 esac
@@ -56,6 +56,7 @@ max_seed=65536
 #   fuzz_tga:  TGA file as it is
 #   fuzz_bmp:  BMP file as it is
 #   fuzz_dib:  BMP file without its 14-byte file header (a packed DIB)
+#   fuzz_texture: PNG, JPEG, BMP and TGA files as they are
 #   fuzz_wide: capacity byte, then the OBJ or MTL file as UTF-16 with a
 #              byte-order mark and CR LF line ends
 make_seeds() { # target, seed folder
@@ -104,6 +105,18 @@ make_seeds() { # target, seed folder
         fi
       done < <(find "$shared/bmp" "$root/tests/data" -type f -iname '*.bmp' -size -${max_seed}c -print0 2>/dev/null | sort -z)
       ;;
+    fuzz_texture)
+      while IFS= read -r -d '' file; do
+        n=$((n + 1))
+        cp "$file" "$dir/$n-$(basename "$file")"
+      done < <(find "$shared" "$root/tests/data" "$root/samples" -type f \( -iname '*.png' -o -iname '*.jpg' \
+                 -o -iname '*.jpeg' \) -size -16384c -print0 2>/dev/null | sort -z | head -z -n 150)
+      while IFS= read -r -d '' file; do
+        n=$((n + 1))
+        cp "$file" "$dir/$n-$(basename "$file")"
+      done < <(find "$shared/bmp/bmpsuite-2.8/g" "$shared/tga/pillow" "$root/samples" -type f \
+                 \( -iname '*.bmp' -o -iname '*.tga' \) -size -8192c -print0 2>/dev/null | sort -z | head -z -n 40)
+      ;;
     fuzz_wide)
       # Small text files only: the target checks every line of a file.
       while IFS= read -r -d '' file; do
@@ -140,6 +153,10 @@ for target in "${targets[@]}"; do
     fuzz_obj | fuzz_line) options+=(-dict="$root/fuzz/obj.dict" -max_len=16384) ;;
     fuzz_tga | fuzz_bmp | fuzz_dib) options+=(-max_len=$max_seed) ;;
     fuzz_wide) options+=(-max_len=16384) ;;
+    # Small pictures: a PNG may give a thousand bytes of rows for each of its
+    # own, and larger inputs only slow the search down. No picture of 4 KiB
+    # needs a block of 256 MiB: a larger one is a fault.
+    fuzz_texture) options+=(-max_len=4096 -malloc_limit_mb=256) ;;
   esac
   corpus=$root/build/fuzz-corpus/$target
   seeds=$root/build/fuzz-seeds/$target

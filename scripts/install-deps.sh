@@ -16,6 +16,7 @@ packages=(
   libglu1-mesa libglu1-mesa:i386 mesa-utils
   imagemagick zip
   clang libclang-rt-14-dev llvm
+  libstb-dev
 )
 
 missing=()

@@ -8,7 +8,9 @@
 
 #include <shlobj.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -169,6 +171,46 @@ TEST_F(ViewerTest, TexturedSquareShowsItsTexelsUpright)
     EXPECT_TRUE(bottomLeft.b > 200 && bottomLeft.r < 40 && bottomLeft.g < 40) << "blue at the bottom left";
     EXPECT_TRUE(bottomRight.r > 200 && bottomRight.g > 200 && bottomRight.b > 200) << "white at the bottom right";
     ASSERT_EQ(1u, viewer.textures.entries.size());
+}
+
+TEST_F(ViewerTest, PngJpegAndBmpTexturesLookLikeTheTgaOfTheSamePicture)
+{
+    // Red, green over blue, white: the TGA file and ImageMagick's PNG, BMP
+    // and JPEG of it (tests/data/textures), each on the same square.
+    const std::string obj =
+        "v -50 -50 0\nv 50 -50 0\nv 50 50 0\nv -50 50 0\n"
+        "vt 0 1\nvt 1 1\nvt 1 0\nvt 0 0\n"
+        "usemtl picture\nf 1/1 2/2 3/3 4/4\n";
+    const struct {
+        const char* extension;
+        int tolerance; // JPEG is lossy
+    } formats[] = {{"tga", 0}, {"png", 0}, {"bmp", 0}, {"jpg", 6}};
+    createViewer();
+    Frame tga;
+    for (const auto& format : formats) {
+        SCOPED_TRACE(format.extension);
+        const std::string picture = std::string("quadrants.") + format.extension;
+        ASSERT_TRUE(writeFile(scratchPath(picture), readFile(dataPath("textures/" + picture))));
+        viewer.openMesh(
+            writeMesh(std::string("quadrants-") + format.extension, obj, "newmtl picture\nKd 1 1 1\nmap_Kd " + picture + "\n")
+                .c_str());
+        const Frame frame = show();
+        ASSERT_EQ(1u, viewer.textures.entries.size());
+        EXPECT_TRUE(viewer.textures.entries[0]->valid);
+        if (tga.rgb.empty()) {
+            tga = frame;
+            const Rgb topLeft = frame.at(256 - 51, 256 - 51);
+            const Rgb bottomRight = frame.at(256 + 51, 256 + 51);
+            EXPECT_TRUE(topLeft.r > 200 && topLeft.g < 40 && topLeft.b < 40) << "red at the top left";
+            EXPECT_TRUE(bottomRight.r > 200 && bottomRight.g > 200 && bottomRight.b > 200) << "white at the bottom right";
+            continue;
+        }
+        ASSERT_EQ(tga.rgb.size(), frame.rgb.size());
+        int largest = 0;
+        for (std::size_t i = 0; i < frame.rgb.size(); ++i)
+            largest = std::max(largest, std::abs(frame.rgb[i] - tga.rgb[i]));
+        EXPECT_LE(largest, format.tolerance) << "the picture differs from the TGA's";
+    }
 }
 
 TEST_F(ViewerTest, MaterialsNamingOneFileInOtherCaseShareOneTexture)

@@ -42,6 +42,9 @@ expected="$name/README.md
 $name/corvasi-render.exe
 $name/corvasi.exe
 $name/samples/README.md
+$name/samples/stone.mtl
+$name/samples/tile.obj
+$name/samples/tile.png
 $name/samples/torus.mtl
 $name/samples/torus.obj
 $name/samples/torus.tga"
@@ -50,7 +53,8 @@ listed=$("$cmake" -E tar tf "$one")
 
 mkdir "$work/x"
 (cd "$work/x" && TZ=UTC "$cmake" -E tar xf "$one")
-for file in README.md samples/README.md samples/torus.mtl samples/torus.obj samples/torus.tga; do
+for file in README.md samples/README.md samples/stone.mtl samples/tile.obj samples/tile.png samples/torus.mtl \
+  samples/torus.obj samples/torus.tga; do
   cmp -s "$root/$file" "$work/x/$name/$file" || fail "$file differs from the source"
 done
 while read -r entry; do

@@ -1,6 +1,10 @@
 #include "tests/mesh/MeshFixtures.h"
 
+#include "platform/Runtime.h"
+
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 namespace {
 
@@ -85,9 +89,10 @@ TEST(MtlReader, QuotedTextureNameAndRedefinition)
     EXPECT_EQ(0.5f, wood.specular[0]) << "a second definition keeps what it does not give again";
 }
 
-TEST(MtlReader, LibraryIsFoundByTheObjFilesOwnName)
+TEST(MtlReader, LibraryOfTheObjFilesOwnNameComesFirst)
 {
-    // The mtllib statement is not consulted; the extension may be in capitals.
+    // Then the mtllib statement is not consulted; the extension may be in
+    // capitals.
     const std::string mtl = "newmtl Wood\nKd 1 0 0\n";
     const std::string other = "newmtl Wood\nKd 0 1 0\n";
     writeFile(scratchPath("elsewhere.mtl"), other);
@@ -97,6 +102,7 @@ TEST(MtlReader, LibraryIsFoundByTheObjFilesOwnName)
     const auto mesh = load(upper);
     ASSERT_TRUE(mesh);
     EXPECT_EQ(1.0f, mesh->materials[0]->diffuse[0]);
+    EXPECT_EQ(0.0f, mesh->materials[0]->diffuse[1]);
 
     const std::string odd = scratchPath("odd.mesh");
     writeFile(odd, kTwoMaterials);
@@ -104,6 +110,49 @@ TEST(MtlReader, LibraryIsFoundByTheObjFilesOwnName)
     const auto noLibrary = load(odd);
     ASSERT_TRUE(noLibrary);
     expectDefaults(*noLibrary->materials[0]);
+}
+
+TEST(MtlReader, WithoutOneOfItsOwnNameTheNamedLibrariesAreReadInOrder)
+{
+    // Relative to the OBJ file's folder, several on a line, quoted names
+    // with blanks, a missing one skipped, each read once at its first naming.
+    namespace fs = std::filesystem;
+    const std::string folder = scratchPath("named-libraries");
+    fs::remove_all(folder);
+    fs::create_directories(fs::path(folder) / "sub");
+    const std::string slash(1, rt::kPathSeparator);
+    writeFile(folder + slash + "first.mtl", "newmtl Wood\nKd 1 0 0\nnewmtl stone\nKd 0 0 1\n");
+    writeFile(folder + slash + "second lib.mtl", "newmtl stone\nKd 0 1 0\nNs 7\n");
+    writeFile(folder + slash + "sub" + slash + "third.mtl", "newmtl Wood\nKs 0.5 0.5 0.5\nmap_Kd wood.png\n");
+    const std::string obj = folder + slash + "named.obj";
+    writeFile(obj, std::string("mtllib first.mtl \"second lib.mtl\" missing.mtl # the first three\n") + kTwoMaterials +
+                       "mtllib\tsub/third.mtl  first.mtl\n");
+    const auto mesh = load(obj);
+    ASSERT_TRUE(mesh);
+    ASSERT_EQ(2u, mesh->materials.size());
+    const Material& wood = *mesh->materials[0];
+    EXPECT_EQ(1.0f, wood.diffuse[0]) << "from the first library";
+    EXPECT_EQ(0.5f, wood.specular[1]) << "from the library in the folder below";
+    EXPECT_EQ("wood.png", wood.textureName);
+    const Material& stone = *mesh->materials[1];
+    EXPECT_EQ(0.0f, stone.diffuse[2]) << "the later library wins, and the first is not read again";
+    EXPECT_EQ(1.0f, stone.diffuse[1]);
+    EXPECT_EQ(7.0f, stone.shininess);
+
+    // With a library of its own name beside it, that one alone is read.
+    writeFile(folder + slash + "named.mtl", "newmtl stone\nKs 1 1 1\n");
+    const auto own = load(obj);
+    ASSERT_TRUE(own);
+    expectDefaults(*own->materials[0]);
+    EXPECT_EQ(0.78f, own->materials[1]->diffuse[1]);
+    EXPECT_EQ(1.0f, own->materials[1]->specular[0]);
+
+    // The sample of our own whose library has another name.
+    const auto sample = load(dataPath("../../samples/tile.obj"));
+    ASSERT_TRUE(sample);
+    ASSERT_EQ(1u, sample->materials.size());
+    EXPECT_EQ("tile.png", sample->materials[0]->textureName);
+    EXPECT_EQ(20.0f, sample->materials[0]->shininess);
 }
 
 TEST(MtlReader, LibraryWithCarriageReturnsAndNoFinalLineFeed)

@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -42,8 +43,9 @@ Vec3 difference(const Vec3& a, const Vec3& b)
 
 // The plainest reading of an OBJ file: readLine on a text-mode stream (on
 // Windows the runtime's own translation), splitStatement on every line,
-// toDouble and parseCorner on the words; then the library through a
-// text-mode stream, and the empty materials, the index check and the
+// toDouble and parseCorner on the words; then the library of the same name,
+// or else each library the mtllib statements name, through a text-mode
+// stream, and the empty materials, the index check and the
 // generated normals each in a pass of its own. Null where loadObjMesh must
 // give nothing.
 std::unique_ptr<Mesh> plainReading(const std::string& path, double scale, bool triangulate)
@@ -60,6 +62,7 @@ std::unique_ptr<Mesh> plainReading(const std::string& path, double scale, bool t
     mesh->texCoords.push_back(TexCoord{});
     mesh->normals.push_back(Vec3{});
     Material* current = mesh->findOrAddMaterial("");
+    std::vector<std::string> named;
     while (char* line = readLine(file.get())) {
         const std::vector<std::string> words = splitStatement(line);
         std::free(line);
@@ -86,12 +89,23 @@ std::unique_ptr<Mesh> plainReading(const std::string& path, double scale, bool t
             }
         } else if (words[0] == "usemtl" && n >= 2) {
             current = mesh->findOrAddMaterial(words[1]);
+        } else if (words[0] == "mtllib") {
+            named.insert(named.end(), words.begin() + 1, words.end());
         }
     }
     const std::string libraryPath = mtlLibraryPath(full);
     std::unique_ptr<std::FILE, FileCloser> library(libraryPath.empty() ? nullptr : rt::openText(libraryPath.c_str()));
-    if (library)
+    if (library) {
         readMtlLibrary(library.get(), *mesh);
+    } else {
+        for (std::size_t i = 0; i < named.size(); ++i) {
+            if (std::find(named.begin(), named.begin() + i, named[i]) != named.begin() + i)
+                continue; // read at its first naming
+            library.reset(rt::openText((mesh->directory + named[i]).c_str()));
+            if (library)
+                readMtlLibrary(library.get(), *mesh);
+        }
+    }
     mesh->removeEmptyMaterials();
 
     const auto inside = [](std::int32_t index, std::size_t size) {
@@ -333,7 +347,7 @@ private:
             return "usemtl" + blank() + pick(names);
         }
         const char* const others[] = {
-            "# v 1 2 3", "", "   ", "\t", "g group", "o object", "s 1", "s off", "mtllib x.mtl", "vp 1 2",
+            "# v 1 2 3", "", "   ", "\t", "g group", "o object", "s 1", "s off", "mtllib x.mtl", "mtllib \"x y.mtl\"\tx.mtl", "vp 1 2",
             "V 1 2 3", "\"v\" 1 2 3", "\"f\" 1 2 3", "v#", "vt#1 2", "f#1 2 3", "\rv 1 2 3", "v\t1\t2\t3",
             "v 1 2 3 \"4\"", "v 1 2 \"3\"", "v \"1 2\" 3 4", "f 1 2 \"3\"", "f \"1 2\" 3 4", "usemtl", "usemtl a b c",
             "l 1 2", "p 1", "v 1 2 3 4 # weight", "vn 1 2 3\r", "f 1 2 3\r", "f 1 2 3 \r", "v\v1 2 3",
@@ -399,6 +413,13 @@ void expectAgreement(const std::string& path, Tally& tally)
 TEST(ObjReaderAgreement, SmallFilesReadAsThePlainReadingReadsThem)
 {
     Tally tally;
+    {
+        // The libraries that the files' mtllib statements name, for the
+        // files without a library of their own name.
+        RandomObj random(7, false);
+        ASSERT_TRUE(writeFile(scratchPath("x.mtl"), random.library()));
+        ASSERT_TRUE(writeFile(scratchPath("x y.mtl"), "newmtl a\nKd 0.5 0.5 0.5\nnewmtl b\nmap_Kd b.tga\n"));
+    }
     for (std::uint32_t seed = 1; seed <= 150; ++seed) {
         RandomObj random(seed, false);
         const std::string obj = random.file(120, seed % 10 == 0 ? 1 : 0);

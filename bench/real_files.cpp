@@ -1,0 +1,155 @@
+// real_files: how the OBJ files under a folder (the shared test data) fare.
+//
+//   real_files FOLDER [--list]
+//
+// For every .obj file below FOLDER: whether it loads; whether it asks for a
+// material library (a same-name .mtl beside it, or an mtllib statement) and
+// whether its materials got one (a material whose values are not all the
+// defaults); and for every material that names a texture, whether the
+// texture is there and, if so, whether it becomes a texture (it decodes and
+// both sides are powers of two). The texture path is the mesh's folder and
+// the name, as the viewer forms it; outside Windows a backslash in the name
+// is taken as the separator it is there. Prints the totals, and with --list
+// one line per file.
+//
+// Builds on any tree that has the mesh and image code, also one from before
+// other texture formats were read, so the same tool measures both.
+
+#include "mesh/Mesh.h"
+#include "mesh/ObjReader.h"
+#include "image/TgaImage.h"
+#if __has_include("image/TextureFile.h")
+#include "image/TextureFile.h"
+#define CORVASI_TEXTURE_FORMATS 1
+#endif
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool endsWithNoCase(const std::string& text, const char* end)
+{
+    const std::size_t n = std::strlen(end);
+    if (text.size() < n)
+        return false;
+    for (std::size_t i = 0; i < n; ++i) {
+        const char a = static_cast<char>(std::tolower(static_cast<unsigned char>(text[text.size() - n + i])));
+        if (a != end[i])
+            return false;
+    }
+    return true;
+}
+
+bool namesLibrary(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::string line;
+    while (std::getline(in, line)) {
+        const std::size_t start = line.find_first_not_of(" \t");
+        if (start != std::string::npos && line.compare(start, 7, "mtllib ") == 0)
+            return true;
+    }
+    return false;
+}
+
+bool isDefault(const Material& m)
+{
+    for (int i = 0; i < 3; ++i) {
+        if (m.ambient[i] != 0.1f || m.diffuse[i] != 0.78f || m.specular[i] != 0.0f)
+            return false;
+    }
+    return m.shininess == 1.0f && m.textureName.empty();
+}
+
+bool readTexture(const std::string& path, TgaImage& image)
+{
+#ifdef CORVASI_TEXTURE_FORMATS
+    return loadTextureFile(path.c_str(), image);
+#else
+    return image.load(path.c_str());
+#endif
+}
+
+bool powerOfTwo(int n)
+{
+    return n > 0 && (n & (n - 1)) == 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: real_files FOLDER [--list]\n");
+        return 2;
+    }
+    const bool list = argc > 2 && std::strcmp(argv[2], "--list") == 0;
+    std::vector<std::string> files;
+    for (const auto& entry : fs::recursive_directory_iterator(argv[1])) {
+        if (entry.is_regular_file() && endsWithNoCase(entry.path().string(), ".obj"))
+            files.push_back(entry.path().string());
+    }
+    std::sort(files.begin(), files.end());
+
+    int loaded = 0, asking = 0, askingLoaded = 0, withLibrary = 0;
+    int textured = 0, missing = 0, shown = 0, refused = 0;
+    for (const std::string& path : files) {
+        const std::string own = path.substr(0, path.size() - 4) + ".mtl";
+        const bool asks = fs::exists(own) || namesLibrary(path);
+        asking += asks;
+        std::unique_ptr<Mesh> mesh(loadObjMesh(path.c_str(), 0.01, true));
+        if (!mesh) {
+            if (list)
+                std::printf("%-70s fails\n", path.c_str());
+            continue;
+        }
+        ++loaded;
+        askingLoaded += asks;
+        bool library = false;
+        std::string notes;
+        for (const auto& material : mesh->materials) {
+            library = library || !isDefault(*material);
+            if (material->textureName.empty())
+                continue;
+            ++textured;
+            std::string texture = mesh->directory + material->textureName;
+#ifndef _WIN32
+            std::replace(texture.begin(), texture.end(), '\\', '/');
+#endif
+            TgaImage image;
+            if (!fs::exists(texture)) {
+                ++missing;
+                notes += " [" + material->textureName + ": missing]";
+            } else if (readTexture(texture, image) && powerOfTwo(image.width) && powerOfTwo(image.height)) {
+                ++shown;
+                notes += " [" + material->textureName + ": shown]";
+            } else {
+                ++refused;
+                notes += " [" + material->textureName + ": refused, " + std::to_string(image.width) + " x " +
+                         std::to_string(image.height) + "]";
+            }
+        }
+        withLibrary += library;
+        if (list)
+            std::printf("%-70s loads%s%s\n", path.c_str(), asks ? (library ? ", library" : ", no library") : "",
+                        notes.c_str());
+    }
+    std::printf("OBJ files:                      %d\n", static_cast<int>(files.size()));
+    std::printf("  load:                         %d\n", loaded);
+    std::printf("  ask for a library:            %d (%d of them load)\n", asking, askingLoaded);
+    std::printf("  loaded with library values:   %d\n", withLibrary);
+    std::printf("materials naming a texture:     %d (in the files that load)\n", textured);
+    std::printf("  texture missing from the data: %d\n", missing);
+    std::printf("  shown as a texture:           %d\n", shown);
+    std::printf("  there but refused:            %d\n", refused);
+    return 0;
+}
