@@ -508,8 +508,7 @@ Mesh* loadObjMesh(const char* path, double scale, bool triangulate)
     // Named libraries lie relative to the OBJ file's folder, as textures do.
     const std::string directory = rt::directoryOf(full);
     const LibraryOpener openNamed = [&directory](const std::string& name) {
-        std::string path = directory + name;
-        return path.size() < rt::kMaxPath ? rt::openBinary(path.c_str()) : nullptr;
+        return rt::openBinary((directory + name).c_str());
     };
     return readMesh(file.get(), library.get(), openNamed, LineReader::textMode, full, scale, triangulate);
 }
