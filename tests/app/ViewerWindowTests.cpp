@@ -191,9 +191,8 @@ TEST_F(ViewerTest, PngJpegAndBmpTexturesLookLikeTheTgaOfTheSamePicture)
         SCOPED_TRACE(format.extension);
         const std::string picture = std::string("quadrants.") + format.extension;
         ASSERT_TRUE(writeFile(scratchPath(picture), readFile(dataPath("textures/" + picture))));
-        viewer.openMesh(
-            writeMesh(std::string("quadrants-") + format.extension, obj, "newmtl picture\nKd 1 1 1\nmap_Kd " + picture + "\n")
-                .c_str());
+        const std::string mtl = "newmtl picture\nKd 1 1 1\nmap_Kd " + picture + "\n";
+        viewer.openMesh(writeMesh(std::string("quadrants-") + format.extension, obj, mtl).c_str());
         const Frame frame = show();
         ASSERT_EQ(1u, viewer.textures.entries.size());
         EXPECT_TRUE(viewer.textures.entries[0]->valid);
@@ -202,7 +201,8 @@ TEST_F(ViewerTest, PngJpegAndBmpTexturesLookLikeTheTgaOfTheSamePicture)
             const Rgb topLeft = frame.at(256 - 51, 256 - 51);
             const Rgb bottomRight = frame.at(256 + 51, 256 + 51);
             EXPECT_TRUE(topLeft.r > 200 && topLeft.g < 40 && topLeft.b < 40) << "red at the top left";
-            EXPECT_TRUE(bottomRight.r > 200 && bottomRight.g > 200 && bottomRight.b > 200) << "white at the bottom right";
+            EXPECT_TRUE(bottomRight.r > 200 && bottomRight.g > 200 && bottomRight.b > 200)
+                << "white at the bottom right";
             continue;
         }
         ASSERT_EQ(tga.rgb.size(), frame.rgb.size());
