@@ -99,3 +99,19 @@ std::string textModeBytes(std::string_view bytes)
     }
     return text;
 }
+
+const std::string& baselineTgaPath()
+{
+    static const std::string* path = [] {
+        auto* p = new std::string(scratchFile("baseline.tga"));
+        std::string file(18, '\0');
+        file[2] = 2;
+        file[12] = 1;
+        file[14] = 1;
+        file[16] = 24;
+        file += "\x01\x02\x03";
+        writeBytes(*p, file);
+        return p;
+    }();
+    return *path;
+}

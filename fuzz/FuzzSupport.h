@@ -29,3 +29,7 @@ std::FILE* memoryStream(std::string_view bytes);
 // reads as LF, a lone CR stays, and a Ctrl-Z byte ends the file. Written
 // plainly, as the reference for rt::openText.
 std::string textModeBytes(std::string_view bytes);
+
+// A 1 x 1 TGA file of one blue-green-red pixel (bytes 1, 2, 3), written once:
+// the picture a reader holds before it is given the fuzzer's input.
+const std::string& baselineTgaPath();

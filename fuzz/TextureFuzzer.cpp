@@ -90,23 +90,6 @@ bool tgaPicture(const std::string& path, Picture& picture)
     return true;
 }
 
-// A 1 x 1 TGA picture of one blue-green-red pixel.
-const std::string& baselinePath()
-{
-    static const std::string* path = [] {
-        auto* p = new std::string(scratchFile("baseline.tga"));
-        std::string file(18, '\0');
-        file[2] = 2;
-        file[12] = 1;
-        file[14] = 1;
-        file[16] = 24;
-        file += "\x01\x02\x03";
-        writeBytes(*p, file);
-        return p;
-    }();
-    return *path;
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
@@ -115,7 +98,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     writeBytes(path, std::string_view(reinterpret_cast<const char*>(data), size));
 
     TgaImage image;
-    require(loadTextureFile(baselinePath().c_str(), image), "the baseline picture loads");
+    require(loadTextureFile(baselineTgaPath().c_str(), image), "the baseline picture loads");
     const unsigned char* const baselinePixels = image.pixels;
 
     const bool loaded = loadTextureFile(path.c_str(), image);
