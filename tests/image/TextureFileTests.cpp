@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 namespace {
@@ -105,4 +106,16 @@ TEST(TextureFile, BrokenOrLyingFilesLeaveTheImageAsItWas)
         EXPECT_EQ(4, image.height);
         EXPECT_EQ(3, image.bytesPerPixel);
     }
+}
+
+TEST(TextureFile, IndicesPastAPngsPaletteAreBlack)
+{
+    // The decoder's palette has room for 256 entries; this file sets one.
+    // Unset entries used to come from whatever the stack held.
+    TgaImage image;
+    ASSERT_TRUE(loadTextureFile(texture("past-palette.png").c_str(), image));
+    ASSERT_EQ(4, image.width);
+    ASSERT_EQ(3, image.bytesPerPixel);
+    const unsigned char expected[] = {50, 100, 200, 0, 0, 0, 0, 0, 0, 50, 100, 200};
+    EXPECT_EQ(0, std::memcmp(expected, image.pixels, sizeof expected));
 }

@@ -15,10 +15,13 @@ grey.tga         8 x 4 grey, stored as 24 bits; grey.png the same as a
                  grey-scale PNG
 quadrants.tga    32 x 16 in four flat quadrants (red, green / blue, white),
                  8 x 8 blocks that JPEG keeps nearly exact; as .png, .jpg, .bmp
+past-palette.png 4 x 1 palette PNG written here, whose palette has one entry
+                 and whose pixels are indices 0, 1, 255, 0
 """
 import os
 import struct
 import subprocess
+import zlib
 
 here = os.path.dirname(os.path.abspath(__file__))
 
@@ -71,3 +74,13 @@ convert('grey.tga', *strip, '-colorspace', 'Gray', '-define', 'png:color-type=0'
 convert('quadrants.tga', *strip, 'quadrants.png')
 convert('quadrants.tga', '-strip', '-quality', '95', 'quadrants.jpg')
 convert('quadrants.tga', '-type', 'TrueColor', 'BMP3:quadrants.bmp')
+
+
+def chunk(kind, data):
+    return struct.pack('>I', len(data)) + kind + data + struct.pack('>I', zlib.crc32(kind + data))
+
+
+with open(os.path.join(here, 'past-palette.png'), 'wb') as f:
+    f.write(b'\x89PNG\r\n\x1a\n' + chunk(b'IHDR', struct.pack('>IIBBBBB', 4, 1, 8, 3, 0, 0, 0)) +
+            chunk(b'PLTE', bytes((200, 100, 50))) + chunk(b'IDAT', zlib.compress(bytes((0, 0, 1, 255, 0)))) +
+            chunk(b'IEND', b''))
