@@ -38,12 +38,11 @@ bash scripts/install-deps.sh || exit 1
 . scripts/wine-env.sh
 first=$CORVASI_TARGET
 if [ "$first" = i686 ]; then second=x86_64; else second=i686; fi
-bash scripts/build.sh "$first" || exit 1
-phase_end "build $first"
-
-# Beside the tests: the native and the second tree's builds, then the
-# fuzzing. Each writes "exit-code seconds cpu-seconds" to side/NAME.done
-# when it ends.
+# Beside the first tree's build and tests, in two chains: the native and the
+# second tree's builds, and the fuzzing. The first build leaves most of a
+# core idle (linking) and the Windows tests mostly wait, so starting these
+# at once keeps both cores busy. Each job writes "exit-code seconds
+# cpu-seconds" to side/NAME.done when it ends.
 side=$root/build/test-side
 rm -rf "$side"
 mkdir -p "$side"
@@ -51,9 +50,9 @@ mkdir -p "$side"
 # of this shell, whose processor time would then count its time too.
 set -m
 (
-  (
-    me=$BASHPID
-    for job in native "$second" fuzz; do
+  side_chain() { # job...
+    local me=$BASHPID job start cpu
+    for job in "$@"; do
       start=$SECONDS cpu=$(cpu_ticks $me)
       if [ $job = fuzz ]; then
         nice -n 10 bash scripts/fuzz.sh 30 >"$side/$job.log" 2>&1
@@ -62,11 +61,16 @@ set -m
       fi
       echo "$? $((SECONDS - start)) $((($(cpu_ticks $me) - cpu) / tick))" >"$side/$job.done"
     done
-  ) &
+  }
+  (side_chain native "$second") &
+  (side_chain fuzz) &
 ) &
 side_group=$!
 wait $side_group
 set +m
+
+bash scripts/build.sh "$first" || { kill -- -$side_group 2>/dev/null; exit 1; }
+phase_end "build $first"
 # Waits for side/NAME.done and reads it into side_rc, side_time, side_cpu.
 wait_side() { # name
   while [ ! -f "$side/$1.done" ] && kill -0 -- -$side_group 2>/dev/null; do sleep 1; done
