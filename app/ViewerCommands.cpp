@@ -6,6 +6,7 @@
 #include "dialogs/AnaglyphDepthDialog.h"
 #include "gl/GLErrors.h"
 #include "image/DibImage.h"
+#include "platform/Runtime.h"
 
 #include <GL/glext.h>
 
@@ -37,10 +38,6 @@ enum Command {
     CloseCommand,
 };
 
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-
 } // namespace
 
 int runPopupMenu(const char* const* items, int x, int y, HWND owner)
@@ -65,7 +62,7 @@ int runPopupMenu(const char* const* items, int x, int y, HWND owner)
 
 bool saveImageFile(const DibImage& image, const char* path)
 {
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path, "wb"));
+    rt::File file(std::fopen(path, "wb"));
     if (!file)
         return false;
     const bool written = image.writeBmp(file.get());

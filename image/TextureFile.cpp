@@ -4,6 +4,7 @@
 #include "image/DibSource.h"
 #include "image/StbImage.h"
 #include "image/TgaImage.h"
+#include "platform/Runtime.h"
 
 #include <algorithm>
 #include <climits>
@@ -28,11 +29,6 @@ constexpr std::uint64_t kPngBytesPerFileByte = 1032;
 // pixels. Twice that is allowed; a file that claims more is lying about its
 // size, and would have the decoder allocate for nothing.
 constexpr std::uint64_t kJpegPixelsPerFileByte = 1024;
-
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
 
 struct StbFree {
     void operator()(unsigned char* pixels) const { stbi_image_free(pixels); }
@@ -205,7 +201,7 @@ bool loadBmp(std::FILE* file, TgaImage& image)
 
 bool loadTextureFile(const char* path, TgaImage& image)
 {
-    File file(std::fopen(path, "rb"));
+    rt::File file(std::fopen(path, "rb"));
     if (!file)
         return false;
     std::vector<unsigned char> head(8);

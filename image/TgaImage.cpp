@@ -17,10 +17,6 @@ constexpr unsigned kTrueColourRle = 10;
 constexpr unsigned kRightToLeft = 0x10;
 constexpr unsigned kTopToBottom = 0x20;
 
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
 using Block = std::unique_ptr<unsigned char[]>;
 
 Block allocate(std::size_t size)
@@ -106,7 +102,7 @@ TgaImage::~TgaImage()
 
 bool TgaImage::load(const char* path)
 {
-    File file(std::fopen(path, "rb"));
+    rt::File file(std::fopen(path, "rb"));
     if (!file)
         return false;
 

@@ -12,10 +12,6 @@
 
 namespace {
 
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-
 float toFloat(std::string_view word)
 {
     return static_cast<float>(toDouble(word.data(), word.data() + word.size()));
@@ -41,7 +37,7 @@ void loadMtlLibrary(const std::string& objPath, Mesh& mesh)
     const std::string libraryPath = mtlLibraryPath(objPath);
     if (libraryPath.empty())
         return;
-    std::unique_ptr<std::FILE, FileCloser> file(rt::openBinary(libraryPath.c_str()));
+    rt::File file(rt::openBinary(libraryPath.c_str()));
     if (file)
         readMtlLibrary(file.get(), mesh, LineReader::textMode);
 }

@@ -20,10 +20,6 @@
 
 namespace {
 
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-
 double number(std::string_view word)
 {
     return toDouble(word.data(), word.data() + word.size());
@@ -473,7 +469,7 @@ Mesh* readMesh(std::FILE* obj, std::FILE* library, const LibraryOpener& openName
         } else if (openNamed) {
             // No library of the file's own name: those that it names.
             for (const std::string& name : statements.libraries()) {
-                std::unique_ptr<std::FILE, FileCloser> named(openNamed(name));
+                rt::File named(openNamed(name));
                 if (named)
                     readMtlLibrary(named.get(), *mesh, translation);
             }
@@ -500,11 +496,11 @@ Mesh* loadObjMesh(const char* path, double scale, bool triangulate)
     if (!rt::fullPath(path, full))
         return nullptr;
     // Binary streams, translated as text mode would by the line reader.
-    std::unique_ptr<std::FILE, FileCloser> file(rt::openBinary(full.c_str()));
+    rt::File file(rt::openBinary(full.c_str()));
     if (!file)
         return nullptr;
     const std::string libraryPath = mtlLibraryPath(full);
-    std::unique_ptr<std::FILE, FileCloser> library(libraryPath.empty() ? nullptr : rt::openBinary(libraryPath.c_str()));
+    rt::File library(libraryPath.empty() ? nullptr : rt::openBinary(libraryPath.c_str()));
     // Named libraries lie relative to the OBJ file's folder, as textures do.
     const std::string directory = rt::directoryOf(full);
     const LibraryOpener openNamed = [&directory](const std::string& name) {

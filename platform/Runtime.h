@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <memory>
 #include <string>
 
 namespace rt {
@@ -24,6 +25,12 @@ bool fullPath(const char* path, std::string& result);
 // Drive and directory of a full path, with the trailing separator
 // ("C:\\models\\" for "C:\\models\\cube.obj").
 std::string directoryOf(const std::string& fullPath);
+
+// A stream that closes itself.
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
 
 // Opens a file for reading in text mode: CR LF reads as LF and a Ctrl-Z byte
 // ends the file. Null when the file cannot be opened.

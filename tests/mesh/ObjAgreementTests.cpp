@@ -27,10 +27,6 @@
 
 namespace {
 
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-
 double number(const std::string& word)
 {
     return toDouble(word.data(), word.data() + word.size());
@@ -53,7 +49,7 @@ std::unique_ptr<Mesh> plainReading(const std::string& path, double scale, bool t
     std::string full;
     if (!rt::fullPath(path.c_str(), full))
         return nullptr;
-    std::unique_ptr<std::FILE, FileCloser> file(rt::openText(full.c_str()));
+    rt::File file(rt::openText(full.c_str()));
     if (!file)
         return nullptr;
     auto mesh = std::make_unique<Mesh>();
@@ -94,7 +90,7 @@ std::unique_ptr<Mesh> plainReading(const std::string& path, double scale, bool t
         }
     }
     const std::string libraryPath = mtlLibraryPath(full);
-    std::unique_ptr<std::FILE, FileCloser> library(libraryPath.empty() ? nullptr : rt::openText(libraryPath.c_str()));
+    rt::File library(libraryPath.empty() ? nullptr : rt::openText(libraryPath.c_str()));
     if (library) {
         readMtlLibrary(library.get(), *mesh);
     } else {
