@@ -210,24 +210,38 @@ std::FILE* openBinary(const char* path)
     return std::fopen(path, "rb");
 }
 
-long long remainingBytes(std::FILE* stream)
+namespace {
+
+// 64-bit file positions. The Windows runtime's ftell and fseek take a 32-bit
+// long even in 64-bit builds.
+long long tell64(std::FILE* stream)
 {
 #ifdef _WIN32
-    // The runtime's ftell and fseek take a 32-bit long even in 64-bit builds.
-    const long long here = _ftelli64(stream);
-    if (here < 0 || _fseeki64(stream, 0, SEEK_END) != 0)
-        return -1;
-    const long long end = _ftelli64(stream);
-    if (_fseeki64(stream, here, SEEK_SET) != 0)
-        return -1;
+    return _ftelli64(stream);
 #else
-    const long long here = ftello(stream);
-    if (here < 0 || fseeko(stream, 0, SEEK_END) != 0)
-        return -1;
-    const long long end = ftello(stream);
-    if (fseeko(stream, here, SEEK_SET) != 0)
-        return -1;
+    return ftello(stream);
 #endif
+}
+
+bool seek64(std::FILE* stream, long long offset, int origin)
+{
+#ifdef _WIN32
+    return _fseeki64(stream, offset, origin) == 0;
+#else
+    return fseeko(stream, offset, origin) == 0;
+#endif
+}
+
+} // namespace
+
+long long remainingBytes(std::FILE* stream)
+{
+    const long long here = tell64(stream);
+    if (here < 0 || !seek64(stream, 0, SEEK_END))
+        return -1;
+    const long long end = tell64(stream);
+    if (!seek64(stream, here, SEEK_SET))
+        return -1;
     return end < here ? -1 : end - here;
 }
 
