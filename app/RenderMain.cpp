@@ -86,15 +86,6 @@ bool parseSize(const char* text, int& width, int& height)
     return parseInt(first.c_str(), 1, INT_MAX, width) && parseInt(x + 1, 1, INT_MAX, height);
 }
 
-// The angle as a drag leaves it, so that a view given here and one reached by
-// dragging are the same numbers.
-double foldAngle(double degrees)
-{
-    if (degrees < 0)
-        degrees = 360 - std::fabs(degrees);
-    return std::fmod(degrees, 360);
-}
-
 // Empty when the arguments are good; otherwise what is wrong with them.
 std::string parseArguments(int argc, char** argv, Options& options, bool& help)
 {
