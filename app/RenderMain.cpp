@@ -187,7 +187,7 @@ int main(int argc, char** argv)
 
     // Read first, so that an unreadable mesh is an error message here rather
     // than the viewer's message box.
-    std::unique_ptr<Mesh> mesh(loadObjMesh(options.mesh.c_str(), 0.01, true));
+    std::unique_ptr<Mesh> mesh(loadObjMesh(options.mesh.c_str(), kLoadScale, true));
     if (!mesh)
         return fail("cannot load mesh " + options.mesh);
 

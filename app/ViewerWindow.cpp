@@ -54,7 +54,7 @@ void ViewerWindow::openMesh(const char* path)
     Mesh* loaded;
     {
         WaitCursorGuard waitCursor;
-        loaded = loadObjMesh(path, 0.01, true);
+        loaded = loadObjMesh(path, kLoadScale, true);
     }
     if (!loaded) {
         char text[1024];

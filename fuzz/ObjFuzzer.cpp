@@ -30,7 +30,6 @@
 namespace {
 
 constexpr std::string_view kSeparator("\0mtl\0", 5);
-constexpr double kScale = 0.01; // as the viewer loads
 
 bool inside(std::int32_t index, std::size_t poolSize)
 {
@@ -99,7 +98,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         writeBytes(path, obj);
         if (hasLibrary)
             writeBytes(scratchFile("with-library.mtl"), mtl);
-        mesh.reset(loadObjMesh(path.c_str(), kScale, triangulate));
+        mesh.reset(loadObjMesh(path.c_str(), kLoadScale, triangulate));
         require(rt::fullPath(path.c_str(), path), "the scratch file has a full path");
     } else {
         path = "/fuzz/input.obj";
@@ -110,7 +109,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             require(!name.empty(), "a named library has a name");
             return hasLibrary && name.size() % 2 == 1 ? memoryStream(mtl) : nullptr;
         };
-        mesh.reset(readObjMesh(objStream, library, path, kScale, triangulate, openNamed));
+        mesh.reset(readObjMesh(objStream, library, path, kLoadScale, triangulate, openNamed));
         std::fclose(objStream);
         if (library)
             std::fclose(library);

@@ -15,6 +15,9 @@ class Mesh;
 // refers outside the pools, or when no vertex or no face is left.
 Mesh* loadObjMesh(const char* path, double scale, bool triangulate);
 
+// The scale the viewer loads every mesh at: a file unit is a hundredth.
+constexpr double kLoadScale = 0.01;
+
 // Opens a library that an mtllib statement names, as written there; null
 // when there is none. The reader closes the stream.
 using LibraryOpener = std::function<std::FILE*(const std::string& name)>;

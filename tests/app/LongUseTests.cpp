@@ -634,10 +634,10 @@ TEST(LongUse, RunningOutOfMemoryWhileLoadingIsAFailedLoadNotACrash)
                 useUpMemoryBut(spareMegabytes << 20);
                 if (!MemoryReserve().held())
                     std::_Exit(4);
-                if (loadObjMesh(path.c_str(), 0.01, true))
+                if (loadObjMesh(path.c_str(), kLoadScale, true))
                     std::_Exit(2);
                 // What the failed load took is back: a small mesh loads.
-                std::unique_ptr<Mesh> small(loadObjMesh(smallPath.c_str(), 0.01, true));
+                std::unique_ptr<Mesh> small(loadObjMesh(smallPath.c_str(), kLoadScale, true));
                 std::_Exit(small && small->materials.size() == 1 ? 0 : 5);
             },
             ::testing::ExitedWithCode(0), "")

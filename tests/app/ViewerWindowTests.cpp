@@ -395,7 +395,7 @@ TEST_F(ViewerTest, EveryRealObjThatLoadsOpensAndDraws)
         const std::string path = it->path().string();
         if (!it->is_regular_file() || path.size() < 4 || _stricmp(path.c_str() + path.size() - 4, ".obj") != 0)
             continue;
-        std::unique_ptr<Mesh> probe(loadObjMesh(path.c_str(), 0.01, true));
+        std::unique_ptr<Mesh> probe(loadObjMesh(path.c_str(), kLoadScale, true));
         if (!probe)
             continue;
         viewer.openMesh(path.c_str());

@@ -19,7 +19,7 @@ inline std::string writeObj(const std::string& name, const std::string& obj, con
     return path;
 }
 
-inline std::unique_ptr<Mesh> load(const std::string& path, bool triangulate = true, double scale = 0.01)
+inline std::unique_ptr<Mesh> load(const std::string& path, bool triangulate = true, double scale = kLoadScale)
 {
     return std::unique_ptr<Mesh>(loadObjMesh(path.c_str(), scale, triangulate));
 }

@@ -394,7 +394,7 @@ void expectAgreement(const std::string& path, Tally& tally)
     const struct {
         bool triangulate;
         double scale;
-    } ways[] = {{true, 0.01}, {false, 2.5}};
+    } ways[] = {{true, kLoadScale}, {false, 2.5}};
     for (const auto& way : ways) {
         const std::unique_ptr<Mesh> expected = plainReading(path, way.scale, way.triangulate);
         const std::unique_ptr<Mesh> actual(loadObjMesh(path.c_str(), way.scale, way.triangulate));
