@@ -1,5 +1,6 @@
 #include "mesh/ObjReader.h"
 
+#include "mesh/Decimal.h"
 #include "mesh/LineReader.h"
 #include "mesh/MemoryReserve.h"
 #include "mesh/Mesh.h"
@@ -81,52 +82,16 @@ const char* statementEnd(const char* p)
     return *p == '\n' ? p : nullptr;
 }
 
-const double kPowersOfTen[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9};
-const std::uint32_t kIntPowersOfTen[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000, 1000000000};
-
-// A plain decimal ("-12.345678") of at most nine digits on either side of
-// the point and fifteen in all: its digits make an exact double, and one
-// correctly rounded division by an exact power of ten gives what strtod
-// gives. Mostly 32-bit arithmetic, which the 32-bit build does fast. Null
-// for anything else (exponents, long or hexadecimal numbers, "inf", junk
-// after the digits).
+// A number word at p that scanDecimal reads whole and exactDouble converts:
+// nearly every number of a file. Null for anything else (long or
+// hexadecimal numbers, "inf", junk after the digits).
 const char* plainDecimal(const char* p, double& value)
 {
-    const bool negative = *p == '-';
-    if (*p == '-' || *p == '+')
-        ++p;
-    // Digit by digit: the loops' ends are well predicted in a file whose
-    // numbers are all written alike, so they cost less than they look.
-    // Past nine digits the sums wrap, and the number is left to toDouble.
-    const char* digits = p;
-    std::uint32_t whole = 0;
-    for (; isDigit(*p); ++p)
-        whole = whole * 10 + static_cast<std::uint32_t>(*p - '0');
-    const int wholeDigits = static_cast<int>(p - digits);
-    std::uint32_t part = 0;
-    int fraction = 0;
-    if (*p == '.') {
-        const char* first = ++p;
-        for (; isDigit(*p); ++p)
-            part = part * 10 + static_cast<std::uint32_t>(*p - '0');
-        fraction = static_cast<int>(p - first);
-    }
-    if (wholeDigits > 9 || fraction > 9 || wholeDigits + fraction == 0 || wholeDigits + fraction > 15 ||
-        !endsWord(*p))
+    Decimal number;
+    const char* stop = scanDecimal(p, number);
+    if (!stop || !endsWord(*stop) || !exactDouble(number, value))
         return nullptr;
-    double v;
-    if (wholeDigits + fraction <= 9) {
-        // Below 10^9, so it fits a signed int, which converts in one step.
-        v = static_cast<double>(static_cast<std::int32_t>(whole * kIntPowersOfTen[fraction] + part));
-    } else {
-        // Below 10^15 < 2^53: the product and the sum are exact.
-        v = static_cast<double>(static_cast<std::int32_t>(whole)) * kPowersOfTen[fraction] +
-            static_cast<double>(static_cast<std::int32_t>(part));
-    }
-    if (fraction)
-        v /= kPowersOfTen[fraction];
-    value = negative ? -v : v;
-    return p;
+    return stop;
 }
 
 // One number word at p, which is not a blank; null when the word is
