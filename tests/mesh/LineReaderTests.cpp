@@ -85,39 +85,28 @@ std::string joined(const std::vector<std::string>& lines)
 
 } // namespace
 
-TEST(ReadLine, SplitsAfterEachLineFeedAndKeepsTheLastLine)
+TEST(ReadLine, GivesEachLineWhole)
 {
-    const std::string path = scratchPath("ab-cd.txt");
-    ASSERT_TRUE(writeFile(path, "ab\ncd"));
-    const std::vector<std::string> lines = linesByReadLine(path, false);
-    ASSERT_EQ(2u, lines.size());
-    EXPECT_EQ("ab\n", lines[0]);
-    EXPECT_EQ("cd", lines[1]);
-}
-
-TEST(ReadLine, LongLinesComeBackWhole)
-{
-    // 1,500 characters, and exactly 511 (one chunk short of its line feed).
-    const std::string path = scratchPath("long-lines.txt");
-    const std::string long1500(1500, 'x');
-    const std::string exact511(511, 'y');
-    ASSERT_TRUE(writeFile(path, long1500 + "\n" + exact511 + "\n" + "z"));
-    const std::vector<std::string> lines = linesByReadLine(path, false);
-    ASSERT_EQ(3u, lines.size());
-    EXPECT_EQ(long1500 + "\n", lines[0]);
-    EXPECT_EQ(1501u, lines[0].size());
-    EXPECT_EQ(exact511 + "\n", lines[1]);
-    EXPECT_EQ("z", lines[2]);
-}
-
-TEST(ReadLine, ZeroBytesStayInsideTheLine)
-{
-    const std::string path = scratchPath("nul-bytes.txt");
-    ASSERT_TRUE(writeFile(path, std::string("a\0b\n\0\n", 6)));
-    const std::vector<std::string> lines = linesByReadLine(path, false);
-    ASSERT_EQ(2u, lines.size());
-    EXPECT_EQ(std::string("a\0b\n", 4), lines[0]);
-    EXPECT_EQ(std::string("\0\n", 2), lines[1]);
+    const std::string long1500(1500, 'x'); // 1,501 characters with its line feed
+    const std::string exact511(511, 'y');  // one chunk short of its line feed
+    const struct {
+        const char* file;
+        std::string content;
+        bool textMode;
+        std::vector<std::string> lines;
+    } cases[] = {
+        {"ab-cd", "ab\ncd", false, {"ab\n", "cd"}}, // the last line needs no line feed
+        {"long-lines", long1500 + "\n" + exact511 + "\nz", false, {long1500 + "\n", exact511 + "\n", "z"}},
+        {"nul-bytes", std::string("a\0b\n\0\n", 6), false, {std::string("a\0b\n", 4), std::string("\0\n", 2)}},
+        // Only the CR right before the LF goes; a lone CR stays.
+        {"crlf", "v 1\r\nf 1\r\r\nx\ry\r", true, {"v 1\n", "f 1\r\n", "x\ry\r"}},
+        {"ctrl-z", "one\ntw\x1Ao\nthree\n", true, {"one\n", "tw"}}, // Ctrl-Z ends the file
+    };
+    for (const auto& c : cases) {
+        const std::string path = scratchPath(std::string(c.file) + ".txt");
+        ASSERT_TRUE(writeFile(path, c.content));
+        EXPECT_EQ(c.lines, linesByReadLine(path, c.textMode)) << c.file;
+    }
 }
 
 TEST(ReadLineChunk, StopsAtCapacityAndAtLineFeeds)
@@ -137,27 +126,6 @@ TEST(ReadLineChunk, StopsAtCapacityAndAtLineFeeds)
     EXPECT_EQ(0, readLineChunk(buffer, 8, file));
     EXPECT_STREQ("", buffer);
     std::fclose(file);
-}
-
-TEST(TextMode, CarriageReturnLineFeedReadsAsLineFeed)
-{
-    const std::string path = scratchPath("crlf.txt");
-    ASSERT_TRUE(writeFile(path, "v 1\r\nf 1\r\r\nx\ry\r"));
-    const std::vector<std::string> lines = linesByReadLine(path, true);
-    ASSERT_EQ(3u, lines.size());
-    EXPECT_EQ("v 1\n", lines[0]);
-    EXPECT_EQ("f 1\r\n", lines[1]) << "only the CR right before the LF goes";
-    EXPECT_EQ("x\ry\r", lines[2]) << "a lone CR stays";
-}
-
-TEST(TextMode, CtrlZEndsTheFile)
-{
-    const std::string path = scratchPath("ctrl-z.txt");
-    ASSERT_TRUE(writeFile(path, "one\ntw\x1Ao\nthree\n"));
-    const std::vector<std::string> lines = linesByReadLine(path, true);
-    ASSERT_EQ(2u, lines.size());
-    EXPECT_EQ("one\n", lines[0]);
-    EXPECT_EQ("tw", lines[1]);
 }
 
 TEST(LineReader, GivesTheSameLinesAsReadLine)
@@ -212,7 +180,7 @@ TEST(TextMode, CarriageReturnAtEveryBlockEdge)
     for (const std::string& pattern : patterns) {
         for (std::size_t shift = 0; shift < pattern.size(); ++shift) {
             std::string content(shift, 'x');
-            while (content.size() < (std::size_t(3) << 19))
+            while (content.size() < (std::size_t{3} << 19))
                 content += pattern;
             content += "\r\x1A\r\n";
             const std::string path = scratchPath("cr-edges-" + std::to_string(file++) + ".txt");
