@@ -44,7 +44,7 @@ bool stbPicture(const std::uint8_t* data, std::size_t size, Picture& picture)
     picture.bytesPerPixel = channels % 2 == 0 ? 4 : 3;
     for (int y = height - 1; y >= 0; --y) {
         for (int x = 0; x < width; ++x) {
-            const unsigned char* p = decoded + (std::size_t(y) * width + x) * channels;
+            const unsigned char* p = decoded + (static_cast<std::size_t>(y) * width + x) * channels;
             const unsigned char red = p[0];
             const unsigned char green = channels >= 3 ? p[1] : p[0];
             const unsigned char blue = channels >= 3 ? p[2] : p[0];
@@ -67,13 +67,13 @@ bool bmpPicture(const std::string& path, Picture& picture)
     if (!read)
         return false;
     const int stride = dibStride(source.width);
-    std::vector<unsigned char> bits(std::size_t(stride) * source.height);
+    std::vector<unsigned char> bits(static_cast<std::size_t>(stride) * source.height);
     source.expandInto(bits.data(), stride);
     picture.width = source.width;
     picture.height = source.height;
     for (int y = 0; y < source.height; ++y) {
-        const unsigned char* row = bits.data() + std::size_t(y) * stride;
-        picture.pixels.insert(picture.pixels.end(), row, row + std::size_t(source.width) * 3);
+        const unsigned char* row = bits.data() + static_cast<std::size_t>(y) * stride;
+        picture.pixels.insert(picture.pixels.end(), row, row + static_cast<std::size_t>(source.width) * 3);
     }
     return true;
 }
@@ -86,7 +86,8 @@ bool tgaPicture(const std::string& path, Picture& picture)
     picture.width = image.width;
     picture.height = image.height;
     picture.bytesPerPixel = image.bytesPerPixel;
-    picture.pixels.assign(image.pixels, image.pixels + std::size_t(image.width) * image.height * image.bytesPerPixel);
+    picture.pixels.assign(image.pixels,
+                          image.pixels + static_cast<std::size_t>(image.width) * image.height * image.bytesPerPixel);
     return true;
 }
 
@@ -127,7 +128,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     require(image.width == expected.width && image.height == expected.height
                 && image.bytesPerPixel == expected.bytesPerPixel,
             "the size and the channels are the decoder's");
-    const std::size_t bytes = std::size_t(image.width) * image.height * image.bytesPerPixel;
+    const std::size_t bytes = static_cast<std::size_t>(image.width) * image.height * image.bytesPerPixel;
     require(bytes == expected.pixels.size() && std::memcmp(image.pixels, expected.pixels.data(), bytes) == 0,
             "the pixels are the decoder's, bottom-up and blue first");
     return 0;

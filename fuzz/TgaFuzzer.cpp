@@ -42,7 +42,7 @@ Picture decode(const unsigned char* file, std::size_t size)
     if (at > size || width == 0 || height == 0)
         return picture;
     const std::size_t bytesPerPixel = depth / 8;
-    const std::size_t count = std::size_t(width) * height;
+    const std::size_t count = static_cast<std::size_t>(width) * height;
 
     std::vector<unsigned char> block;
     if (file[2] == 2) {

@@ -54,7 +54,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::u16string units;
     std::u16string expected;
     for (std::size_t i = 0; i + 1 < file.size(); i += 2) {
-        const char16_t unit = char16_t(std::uint8_t(file[i]) | (std::uint8_t(file[i + 1]) << 8));
+        const char16_t unit =
+            static_cast<char16_t>(static_cast<std::uint8_t>(file[i]) | (static_cast<std::uint8_t>(file[i + 1]) << 8));
         units += unit;
         if (unit != 0xFEFF && unit != 0xFFFE)
             expected += unit;
@@ -83,7 +84,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // readWideLineChunk on one stream, readWideLineInto on another.
     stream = memoryStream(file);
     std::FILE* twin = memoryStream(file);
-    const std::size_t room = capacity > 0 ? std::size_t(capacity) : 1;
+    const std::size_t room = capacity > 0 ? static_cast<std::size_t>(capacity) : 1;
     std::unique_ptr<char16_t[]> buffer(new char16_t[room]);
     std::unique_ptr<char16_t[]> other(new char16_t[room]);
     std::u16string chunks;
@@ -99,17 +100,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                     "no capacity: nothing read, buffer untouched");
             break;
         }
-        require(n >= 0 && n < capacity && buffer[std::size_t(n)] == 0,
+        require(n >= 0 && n < capacity && buffer[static_cast<std::size_t>(n)] == 0,
                 "a chunk holds at most capacity - 1 units and a zero");
-        for (std::size_t i = std::size_t(n) + 1; i < room; ++i)
+        for (std::size_t i = static_cast<std::size_t>(n) + 1; i < room; ++i)
             require(buffer[i] == kUntouched, "nothing is stored after the zero");
         require(std::memcmp(buffer.get(), other.get(), room * sizeof(char16_t)) == 0,
                 "readWideLineInto stores what readWideLineChunk stores");
         if (n == 0)
             break;
         for (int i = 0; i + 1 < n; ++i)
-            require(buffer[std::size_t(i)] != kLineFeed, "a chunk ends at its line feed");
-        chunks.append(buffer.get(), std::size_t(n));
+            require(buffer[static_cast<std::size_t>(i)] != kLineFeed, "a chunk ends at its line feed");
+        chunks.append(buffer.get(), static_cast<std::size_t>(n));
     }
     require(capacity <= 1 || chunks == expected, "the chunks are the file's units without byte-order marks");
     std::fclose(stream);
@@ -120,14 +121,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::size_t writtenSize = 0;
     std::FILE* out = open_memstream(&written, &writtenSize);
     require(out != nullptr, "open_memstream opens");
-    const int count = writeWideChars(units.data(), int(units.size()), out);
+    const int count = writeWideChars(units.data(), static_cast<int>(units.size()), out);
     std::fclose(out);
-    require(count == int(units.size()), "writeWideChars counts the units");
+    require(count == static_cast<int>(units.size()), "writeWideChars counts the units");
     if (units.empty()) {
         require(writtenSize == 0, "nothing to write writes nothing");
     } else {
-        require(writtenSize == 2 + file.size() / 2 * 2 && std::uint8_t(written[0]) == 0xFF
-                    && std::uint8_t(written[1]) == 0xFE && std::memcmp(written + 2, file.data(), writtenSize - 2) == 0,
+        require(writtenSize == 2 + file.size() / 2 * 2 && static_cast<std::uint8_t>(written[0]) == 0xFF
+                    && static_cast<std::uint8_t>(written[1]) == 0xFE
+                    && std::memcmp(written + 2, file.data(), writtenSize - 2) == 0,
                 "writeWideChars writes a byte-order mark and the units");
     }
     std::free(written);

@@ -19,7 +19,7 @@ class BlockArray {
 
 public:
     static constexpr std::size_t kBlockShift = 16;
-    static constexpr std::size_t kBlockSize = std::size_t(1) << kBlockShift;
+    static constexpr std::size_t kBlockSize = std::size_t{1} << kBlockShift;
 
     BlockArray() = default;
     BlockArray(const BlockArray&) = delete;

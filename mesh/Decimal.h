@@ -82,7 +82,7 @@ inline bool exactDouble(const Decimal& number, double& value)
         value = number.negative ? -0.0 : 0.0;
         return true;
     }
-    if (number.digits > (std::uint64_t(1) << 53) || number.exponent < -kExactPowers || number.exponent > kExactPowers)
+    if (number.digits > (std::uint64_t{1} << 53) || number.exponent < -kExactPowers || number.exponent > kExactPowers)
         return false;
     // At most 2^53: exact in a double, and so in the signed conversion,
     // which the 32-bit build does in one step.

@@ -71,7 +71,7 @@ char* readLine(std::FILE* stream, std::size_t* length)
 namespace {
 
 // Small enough that a block is still in the cache when its lines are read.
-constexpr std::size_t kBlockSize = std::size_t(1) << 17;
+constexpr std::size_t kBlockSize = std::size_t{1} << 17;
 
 } // namespace
 
