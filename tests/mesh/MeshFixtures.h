@@ -1,6 +1,7 @@
 #pragma once
 
 #include "mesh/Mesh.h"
+#include "mesh/Numbers.h"
 #include "mesh/ObjReader.h"
 #include "tests/support/TestFiles.h"
 
@@ -27,4 +28,10 @@ inline std::unique_ptr<Mesh> load(const std::string& path, bool triangulate = tr
 inline std::unique_ptr<Mesh> loadText(const std::string& name, const std::string& obj, bool triangulate = true)
 {
     return load(writeObj(name, obj), triangulate);
+}
+
+// toDouble of a whole word.
+inline double number(const std::string& word)
+{
+    return toDouble(word.data(), word.data() + word.size());
 }

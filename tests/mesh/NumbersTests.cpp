@@ -1,3 +1,5 @@
+#include "tests/mesh/MeshFixtures.h"
+
 #include "mesh/Numbers.h"
 #include "platform/Runtime.h"
 
@@ -18,11 +20,6 @@ std::uint64_t bits(double d)
     std::uint64_t b;
     std::memcpy(&b, &d, sizeof b);
     return b;
-}
-
-double parsed(const std::string& word)
-{
-    return toDouble(word.data(), word.data() + word.size());
 }
 
 // The runtime's own reading of the word, as a zero-terminated string.
@@ -47,7 +44,7 @@ TEST(ToDouble, AgreesWithStrtodToTheLastBit)
         "0e999999999", "1e-999999999", "1e999999999", "-0e5", "007", "0x", "0xg", "1_000", "-.e5", "-x", "- 1", "+.", "-.5e", "-0x.p1", "0x.8", "-inf", "nan(12)",
     };
     for (const char* word : words)
-        EXPECT_EQ(bits(reference(word)), bits(parsed(word))) << "\"" << word << "\"";
+        EXPECT_EQ(bits(reference(word)), bits(number(word))) << "\"" << word << "\"";
 }
 
 TEST(ToDouble, NothingToConvertIsZeroSignedLikeTheWindowsRuntime)
@@ -58,7 +55,7 @@ TEST(ToDouble, NothingToConvertIsZeroSignedLikeTheWindowsRuntime)
     } cases[] = {{"-", false}, {"+.", false}, {".", false}, {"", false}, {"x", false},
                  {"-.", true}, {"-x", true}, {"- 1", true}, {" -e", true}};
     for (const auto& c : cases) {
-        const double value = parsed(c.word);
+        const double value = number(c.word);
         EXPECT_EQ(0.0, value) << c.word;
         EXPECT_EQ(c.negative, std::signbit(value)) << c.word;
     }
@@ -66,9 +63,9 @@ TEST(ToDouble, NothingToConvertIsZeroSignedLikeTheWindowsRuntime)
 
 TEST(ToDouble, NanStaysNan)
 {
-    EXPECT_TRUE(std::isnan(parsed("nan")));
-    EXPECT_TRUE(std::isnan(parsed("-nan")));
-    EXPECT_TRUE(std::isnan(parsed("NaN")));
+    EXPECT_TRUE(std::isnan(number("nan")));
+    EXPECT_TRUE(std::isnan(number("-nan")));
+    EXPECT_TRUE(std::isnan(number("NaN")));
 }
 
 TEST(ToDouble, RandomDecimalsAgreeWithStrtod)
@@ -89,7 +86,7 @@ TEST(ToDouble, RandomDecimalsAgreeWithStrtod)
         }
         if (random() % 5 == 0)
             word += "e" + std::to_string(static_cast<int>(random() % 80) - 40);
-        ASSERT_EQ(bits(reference(word)), bits(parsed(word))) << "\"" << word << "\"";
+        ASSERT_EQ(bits(reference(word)), bits(number(word))) << "\"" << word << "\"";
     }
 }
 

@@ -27,11 +27,6 @@
 
 namespace {
 
-double number(const std::string& word)
-{
-    return toDouble(word.data(), word.data() + word.size());
-}
-
 Vec3 difference(const Vec3& a, const Vec3& b)
 {
     return Vec3{a.x - b.x, a.y - b.y, a.z - b.z};
@@ -363,7 +358,7 @@ private:
     // blanks, a face of many corners.
     std::string longLine()
     {
-        const std::size_t length = (std::size_t(1) << 17) + below(std::size_t(1) << 18);
+        const std::size_t length = (std::size_t{1} << 17) + below(std::size_t{1} << 18);
         switch (below(3)) {
         case 0: return "#" + std::string(length, 'c');
         case 1: return "v" + std::string(length, ' ') + "1.5 2.5" + std::string(length / 3, '\t') + "3.5";
@@ -438,7 +433,7 @@ TEST(ObjReaderAgreement, LargeFilesAcrossManyBlocks)
     for (std::uint32_t seed = 1001; seed <= 1004; ++seed) {
         RandomObj random(seed, true);
         const std::string obj = random.file(60000, 3);
-        ASSERT_GT(obj.size(), std::size_t(1) << 20);
+        ASSERT_GT(obj.size(), std::size_t{1} << 20);
         const std::string path = writeObj("agreement-large-" + std::to_string(seed), obj);
         expectAgreement(path, tally);
     }
