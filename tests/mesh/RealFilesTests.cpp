@@ -151,44 +151,32 @@ TEST(RealFiles, MaterialsAsTheirLibrariesSay)
         float diffuse[3];
         const char* texture;
     };
-    {
-        const auto mesh = load(sharedDataPath("obj/assimp/OBJ/spider.obj"));
-        ASSERT_TRUE(mesh);
-        const Expected expected[] = {
-            {"HLeibTex", {0.690196f, 0.639216f, 0.615686f}, ".\\SpiderTex.jpg"},
-            {"Skin", {0.827451f, 0.792157f, 0.772549f}, ".\\wal67ar_small.jpg"},
-            {"BeinTex", {0.8f, 0.8f, 0.8f}, ".\\drkwood2.jpg"},
-            {"Augentex", {0.8f, 0.8f, 0.8f}, ".\\engineflare1.jpg"},
-        };
-        ASSERT_EQ(4u, mesh->materials.size()) << "no default material, no unused definitions";
-        for (std::size_t i = 0; i < 4; ++i) {
-            const Material& m = *mesh->materials[i];
+    // Every material in order: no default material, no unused definitions.
+    const auto expectMaterials = [](const Mesh& mesh, const std::vector<Expected>& expected) {
+        ASSERT_EQ(expected.size(), mesh.materials.size());
+        for (std::size_t i = 0; i < expected.size(); ++i) {
+            const Material& m = *mesh.materials[i];
             EXPECT_EQ(expected[i].name, m.name);
             EXPECT_EQ(expected[i].texture, m.textureName);
             for (int c = 0; c < 3; ++c)
                 EXPECT_EQ(expected[i].diffuse[c], m.diffuse[c]) << m.name;
         }
+    };
+    const auto spider = load(sharedDataPath("obj/assimp/OBJ/spider.obj"));
+    ASSERT_TRUE(spider);
+    expectMaterials(*spider, {{"HLeibTex", {0.690196f, 0.639216f, 0.615686f}, ".\\SpiderTex.jpg"},
+                              {"Skin", {0.827451f, 0.792157f, 0.772549f}, ".\\wal67ar_small.jpg"},
+                              {"BeinTex", {0.8f, 0.8f, 0.8f}, ".\\drkwood2.jpg"},
+                              {"Augentex", {0.8f, 0.8f, 0.8f}, ".\\engineflare1.jpg"}});
+
+    const auto cube = load(sharedDataPath("obj/tinyobjloader/models/cube.obj"));
+    ASSERT_TRUE(cube);
+    expectMaterials(*cube, {{"white", {1, 1, 1}, ""}, {"red", {1, 0, 0}, ""}, {"green", {0, 1, 0}, ""}});
+    std::size_t faces = 0;
+    for (const auto& m : cube->materials) {
+        EXPECT_EQ(0.0f, m->ambient[0]) << m->name;
+        faces += m->faceCount();
     }
-    {
-        const auto mesh = load(sharedDataPath("obj/tinyobjloader/models/cube.obj"));
-        ASSERT_TRUE(mesh);
-        const Expected expected[] = {
-            {"white", {1, 1, 1}, ""},
-            {"red", {1, 0, 0}, ""},
-            {"green", {0, 1, 0}, ""},
-        };
-        ASSERT_EQ(3u, mesh->materials.size());
-        for (std::size_t i = 0; i < 3; ++i) {
-            const Material& m = *mesh->materials[i];
-            EXPECT_EQ(expected[i].name, m.name);
-            EXPECT_EQ(0.0f, m.ambient[0]);
-            for (int c = 0; c < 3; ++c)
-                EXPECT_EQ(expected[i].diffuse[c], m.diffuse[c]) << m.name;
-        }
-        EXPECT_EQ(8u, mesh->positions.size());
-        std::size_t faces = 0;
-        for (const auto& m : mesh->materials)
-            faces += m->faceCount();
-        EXPECT_EQ(12u, faces) << "six quads, two triangles each";
-    }
+    EXPECT_EQ(8u, cube->positions.size());
+    EXPECT_EQ(12u, faces) << "six quads, two triangles each";
 }
