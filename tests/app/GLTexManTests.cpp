@@ -30,32 +30,10 @@ unsigned char texel(int x, int y, int channel)
     return (unsigned char)(base[channel] + 7 * x + 3 * y);
 }
 
-// An uncompressed TGA file of that picture, rows stored bottom-up or
-// top-down.
-std::string tgaFile(int width, int height, int bytesPerPixel, bool topDown = false)
-{
-    std::string bytes(18, '\0');
-    bytes[2] = 2;
-    bytes[12] = (char)(width & 0xFF);
-    bytes[13] = (char)(width >> 8);
-    bytes[14] = (char)(height & 0xFF);
-    bytes[15] = (char)(height >> 8);
-    bytes[16] = (char)(bytesPerPixel * 8);
-    bytes[17] = (char)((bytesPerPixel == 4 ? 8 : 0) | (topDown ? 0x20 : 0));
-    for (int row = 0; row < height; ++row) {
-        const int y = topDown ? height - 1 - row : row;
-        for (int x = 0; x < width; ++x) {
-            for (int c = 0; c < bytesPerPixel; ++c)
-                bytes += (char)texel(x, y, c);
-        }
-    }
-    return bytes;
-}
-
 std::string writeTga(const std::string& name, int width, int height, int bytesPerPixel = 3)
 {
     const std::string path = scratchPath(name);
-    EXPECT_TRUE(writeFile(path, tgaFile(width, height, bytesPerPixel))) << path;
+    EXPECT_TRUE(writeFile(path, tgaFile(width, height, bytesPerPixel, texel))) << path;
     return path;
 }
 
@@ -184,8 +162,8 @@ TEST_F(GLTexManTest, UnusableFileIsNotReadAgainUntilClear)
     EXPECT_EQ(missing, textures.entries[1]->path);
 
     // Both files become good ones; the entries stand as they were.
-    ASSERT_TRUE(writeFile(path, tgaFile(64, 64, 3)));
-    ASSERT_TRUE(writeFile(missing, tgaFile(8, 8, 3)));
+    ASSERT_TRUE(writeFile(path, tgaFile(64, 64, 3, texel)));
+    ASSERT_TRUE(writeFile(missing, tgaFile(8, 8, 3, texel)));
     EXPECT_EQ(nullptr, textures.getTexture(path.c_str()));
     EXPECT_EQ(nullptr, textures.getTexture(missing.c_str()));
     EXPECT_EQ(2u, textures.entries.size());
@@ -210,7 +188,7 @@ TEST_F(GLTexManTest, UploadsTheFilesTexelsBottomRowFirst)
         SCOPED_TRACE(testing::Message() << c.width << " x " << c.height << " x " << c.bytesPerPixel
                                         << (c.topDown ? " top-down" : " bottom-up"));
         const std::string path = scratchPath("texels.tga");
-        ASSERT_TRUE(writeFile(path, tgaFile(c.width, c.height, c.bytesPerPixel, c.topDown)));
+        ASSERT_TRUE(writeFile(path, tgaFile(c.width, c.height, c.bytesPerPixel, texel, c.topDown)));
         glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
         TextureEntry* entry = textures.getTexture(path.c_str());
         ASSERT_NE(entry, nullptr);

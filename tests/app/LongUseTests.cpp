@@ -123,21 +123,11 @@ void expectSameUsage(const Usage& before, const Usage& after, const char* what)
 }
 
 // An uncompressed 24-bit TGA of a pattern that depends on seed.
-std::string tgaFile(int width, int height, int seed)
+std::string patternTga(int width, int height, int seed)
 {
-    std::string file(18, '\0');
-    file[2] = 2;
-    file[12] = static_cast<char>(width & 0xFF);
-    file[13] = static_cast<char>(width >> 8);
-    file[14] = static_cast<char>(height & 0xFF);
-    file[15] = static_cast<char>(height >> 8);
-    file[16] = 24;
-    for (int i = 0; i < width * height; ++i) {
-        file += static_cast<char>(i * seed);
-        file += static_cast<char>(i / width * 8 + seed);
-        file += static_cast<char>(i % width * 4);
-    }
-    return file;
+    return tgaFile(width, height, 3, [=](int x, int y, int c) {
+        return c == 0 ? (y * width + x) * seed : c == 1 ? y * 8 + seed : x * 4;
+    });
 }
 
 // A square grid of cells x cells quads with texture coordinates; each row
@@ -168,9 +158,9 @@ std::string texturedGrid(int cells, const std::vector<std::string>& materials)
 // two materials, each with its own texture. Returns their paths.
 std::pair<std::string, std::string> writeTwoMeshes()
 {
-    writeFile(scratchPath("long-one.tga"), tgaFile(128, 128, 3));
-    writeFile(scratchPath("long-two-a.tga"), tgaFile(128, 64, 5));
-    writeFile(scratchPath("long-two-b.tga"), tgaFile(64, 128, 7));
+    writeFile(scratchPath("long-one.tga"), patternTga(128, 128, 3));
+    writeFile(scratchPath("long-two-a.tga"), patternTga(128, 64, 5));
+    writeFile(scratchPath("long-two-b.tga"), patternTga(64, 128, 7));
     const std::string one = writeMesh("long-one", texturedGrid(24, {"one"}), "newmtl one\nKd 1 1 1\nmap_Kd long-one.tga\n");
     const std::string two = writeMesh("long-two", texturedGrid(24, {"a", "b"}),
                                       "newmtl a\nKd 1 1 1\nmap_Kd long-two-a.tga\n"
@@ -339,54 +329,6 @@ TEST_F(LongUseTest, OpeningAndCancellingTheDepthDialogGivesBackHandlesAndMemory)
     expectSameUsage(before, after, what);
 }
 
-// The real program, closed in the middle of things: it must exit with 0 and
-// write nothing (the texture manager says "warning : GLTexMan not cleaned."
-// on standard output when it is destroyed holding textures).
-namespace {
-
-const char* const kTitle = "Corvasi - ver.0.10";
-
-// corvasi.exe, with what the closing tests ask of it.
-class RunningViewer : public ProgramRunner {
-public:
-    explicit RunningViewer(const std::string& arguments)
-        : ProgramRunner(CORVASI_EXE, arguments)
-    {
-    }
-
-    HWND window(const char* title = kTitle, const char* className = nullptr)
-    {
-        return waitForWindow(process.dwProcessId, title, className);
-    }
-
-    // Everything written to standard output and error, read after the exit.
-    std::string output() { return standardOutput() + standardError(); }
-
-    // Whether the program's thread holds the mouse capture in window.
-    bool capturing(HWND window)
-    {
-        GUITHREADINFO info = {};
-        info.cbSize = sizeof info;
-        return GetGUIThreadInfo(process.dwThreadId, &info) && info.hwndCapture == window;
-    }
-};
-
-// Waits until the window's thread has handled everything sent before.
-bool answers(HWND window)
-{
-    DWORD_PTR result = 0;
-    // Not SMTO_ABORTIFHUNG: a program busy with its first picture on a loaded
-    // machine counts as hung after 5 s without taking a message.
-    return SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, kWaitMs, &result) != 0;
-}
-
-std::string quoted(const std::string& path)
-{
-    return "\"" + path + "\"";
-}
-
-} // namespace
-
 TEST_F(LongUseTest, HostileShapesLoadOrAreRefusedAndTheViewerGoesOn)
 {
     // Files of shapes no modeller writes, at a size that keeps the test
@@ -457,28 +399,25 @@ TEST_F(LongUseTest, HostileShapesLoadOrAreRefusedAndTheViewerGoesOn)
     EXPECT_EQ(start.rgb, show().rgb) << "the first mesh looks as it did";
 }
 
+// The real program, closed in the middle of things: it must exit with 0 and
+// write nothing.
+
 TEST(LongUse, ClosingDuringADragExitsCleanly)
 {
     RunningViewer program(quoted(writeTwoMeshes().second));
-    ASSERT_TRUE(program.started);
-    const HWND window = program.window();
+    const HWND window = program.answeringWindow();
     ASSERT_TRUE(window);
-    ASSERT_TRUE(answers(window));
     PostMessageA(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(100, 100));
     PostMessageA(window, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(160, 130));
     EXPECT_TRUE(waitFor([&] { return program.capturing(window); })) << "the drag holds the mouse";
-    PostMessageA(window, WM_CLOSE, 0, 0);
-    EXPECT_EQ(0, program.exitCode());
-    EXPECT_EQ("", program.output());
+    program.expectCleanExitOnClose(window);
 }
 
 TEST(LongUse, ClosingWithTheDepthDialogOpenExitsCleanly)
 {
     RunningViewer program(quoted(writeTwoMeshes().second));
-    ASSERT_TRUE(program.started);
-    const HWND window = program.window();
+    const HWND window = program.answeringWindow();
     ASSERT_TRUE(window);
-    ASSERT_TRUE(answers(window));
     // The context-menu key, then Anaglyph Depth (the sixth command).
     PostMessageA(window, WM_KEYUP, VK_APPS, 0xC0000001);
     ASSERT_TRUE(program.window(nullptr, "#32768")) << "no menu came up";
@@ -487,44 +426,32 @@ TEST(LongUse, ClosingWithTheDepthDialogOpenExitsCleanly)
         PostMessageA(window, WM_KEYUP, i < 6 ? VK_DOWN : VK_RETURN, 0xC0000001);
         Sleep(30);
     }
-    const HWND dialog = program.window("Anaglyph Depth");
-    ASSERT_TRUE(dialog) << "the depth dialog did not come up";
+    ASSERT_TRUE(program.window("Anaglyph Depth")) << "the depth dialog did not come up";
     EXPECT_TRUE(waitFor([&] { return !IsWindowEnabled(window); })) << "the dialog is modal";
-    PostMessageA(window, WM_CLOSE, 0, 0);
-    EXPECT_EQ(0, program.exitCode());
-    EXPECT_EQ("", program.output());
+    program.expectCleanExitOnClose(window);
 }
 
 TEST(LongUse, ClosingWithThePopupMenuOpenExitsCleanly)
 {
     RunningViewer program(quoted(writeTwoMeshes().first));
-    ASSERT_TRUE(program.started);
-    const HWND window = program.window();
+    const HWND window = program.answeringWindow();
     ASSERT_TRUE(window);
-    ASSERT_TRUE(answers(window));
     PostMessageA(window, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(40, 40));
     ASSERT_TRUE(program.window(nullptr, "#32768")) << "no menu came up";
-    PostMessageA(window, WM_CLOSE, 0, 0);
-    EXPECT_EQ(0, program.exitCode());
-    EXPECT_EQ("", program.output());
+    program.expectCleanExitOnClose(window);
 }
 
 TEST(LongUse, ClosingWithoutAMeshExitsCleanly)
 {
     // A file that cannot be loaded leaves the viewer without a mesh, once its
     // message is acknowledged.
-    const std::string broken = writeMesh("long-broken", "v 1 2 3\nf 1 2 9\n");
-    RunningViewer program(quoted(broken));
-    ASSERT_TRUE(program.started);
+    RunningViewer program(quoted(writeMesh("long-broken", "v 1 2 3\nf 1 2 9\n")));
     const HWND box = program.window("Corvasi", "#32770");
     ASSERT_TRUE(box) << "no message about the file";
     PostMessageA(box, WM_COMMAND, IDOK, 0);
-    const HWND window = program.window();
+    const HWND window = program.answeringWindow();
     ASSERT_TRUE(window);
-    ASSERT_TRUE(answers(window));
-    PostMessageA(window, WM_CLOSE, 0, 0);
-    EXPECT_EQ(0, program.exitCode());
-    EXPECT_EQ("", program.output());
+    program.expectCleanExitOnClose(window);
 }
 
 TEST(LongUse, ClosingWhileTheFirstOpenDialogIsUpExitsCleanly)
@@ -532,27 +459,19 @@ TEST(LongUse, ClosingWhileTheFirstOpenDialogIsUpExitsCleanly)
     // Without a mesh on the command line the open-file dialog comes up while
     // the window is still being created.
     RunningViewer program("");
-    ASSERT_TRUE(program.started);
-    const HWND dialog = program.window("Open Mesh");
-    ASSERT_TRUE(dialog) << "the open-file dialog did not come up";
+    ASSERT_TRUE(program.window("Open Mesh")) << "the open-file dialog did not come up";
     const HWND window = program.window();
     ASSERT_TRUE(window);
-    PostMessageA(window, WM_CLOSE, 0, 0);
-    EXPECT_EQ(0, program.exitCode());
-    EXPECT_EQ("", program.output());
+    program.expectCleanExitOnClose(window);
 }
 
 TEST(LongUse, ClosingWhileTheFirstMeshIsReportedUnreadableExitsCleanly)
 {
-    const std::string broken = writeMesh("long-broken-start", "v 1 2 3\nf 1 2 9\n");
-    RunningViewer program(quoted(broken));
-    ASSERT_TRUE(program.started);
+    RunningViewer program(quoted(writeMesh("long-broken-start", "v 1 2 3\nf 1 2 9\n")));
     ASSERT_TRUE(program.window("Corvasi", "#32770")) << "no message about the file";
     const HWND window = program.window();
     ASSERT_TRUE(window);
-    PostMessageA(window, WM_CLOSE, 0, 0);
-    EXPECT_EQ(0, program.exitCode());
-    EXPECT_EQ("", program.output());
+    program.expectCleanExitOnClose(window);
 }
 
 namespace {

@@ -133,9 +133,8 @@ TEST(ViewerProcess, RunsWithVersion6OfTheCommonControls)
 {
     // What the manifest is for: the loader gives the running program the
     // side-by-side common controls, not the system folder's version 5.
-    ProgramRunner viewer(CORVASI_EXE, "\"" + dataPath("obj/cube.obj") + "\"");
-    ASSERT_TRUE(viewer.started);
-    const HWND window = waitForWindow(viewer.process.dwProcessId, "Corvasi - ver.0.10");
+    RunningViewer viewer(quoted(dataPath("obj/cube.obj")));
+    const HWND window = viewer.window();
     ASSERT_TRUE(window) << "the viewer did not come up";
 
     std::string controlsPath;

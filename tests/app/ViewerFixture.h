@@ -222,9 +222,9 @@ inline std::string writeUnicodeMesh()
     std::wstring wide(folder.size() + 1, L'\0');
     MultiByteToWideChar(CP_UTF8, 0, folder.c_str(), -1, &wide[0], static_cast<int>(wide.size()));
     CreateDirectoryW(wide.c_str(), nullptr);
-    const char tga[] = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 1, 0, 24, 0, 0, 0, '\xFF'};
     const std::string obj = folder + "\\面ü.obj";
-    const bool written = writeFile(folder + "\\紋理é.tga", std::string(tga, sizeof tga)) &&
+    const std::string red = tgaFile(1, 1, 3, [](int, int, int c) { return c == 2 ? 255 : 0; });
+    const bool written = writeFile(folder + "\\紋理é.tga", red) &&
                          writeFile(folder + "\\面ü.mtl", "newmtl red\nKd 1 1 1\nmap_Kd 紋理é.tga\n") &&
                          writeFile(obj, "v -50 -50 0\nv 50 -50 0\nv 50 50 0\nv -50 50 0\nvt 0 0\nusemtl red\nf 1/1 2/1 3/1 4/1\n");
     return written ? obj : std::string();
