@@ -16,7 +16,6 @@
 #include "mesh/Mesh.h"
 #include "mesh/ObjReader.h"
 
-#include <commctrl.h>
 #include <psapi.h>
 
 #include <GL/gl.h>
@@ -179,25 +178,14 @@ int environmentCount(const char* name, int fallback)
 
 class LongUseTest : public ViewerTest {
 protected:
-    // Textures alive in the viewer's context among names 1 to upTo.
-    int liveTextures(GLuint upTo)
+    // Names among 1 to upTo alive in the viewer's context, as isAlive
+    // (glIsTexture, glIsList) says.
+    int liveNames(GLboolean(APIENTRY* isAlive)(GLuint), GLuint upTo)
     {
         viewer.context.makeCurrent(nullptr);
         int live = 0;
         for (GLuint name = 1; name <= upTo; ++name)
-            live += glIsTexture(name) == GL_TRUE;
-        viewer.context.releaseCurrent();
-        return live;
-    }
-
-    // Display lists alive in the viewer's context (the font's and the
-    // mesh's) among the first 64 Ki names.
-    int liveLists()
-    {
-        viewer.context.makeCurrent(nullptr);
-        int live = 0;
-        for (GLuint name = 1; name <= 0x10000; ++name)
-            live += glIsList(name) == GL_TRUE;
+            live += isAlive(name) == GL_TRUE;
         viewer.context.releaseCurrent();
         return live;
     }
@@ -232,7 +220,7 @@ TEST_F(LongUseTest, OpeningMeshes500TimesGivesBackTexturesListsHandlesAndMemory)
     for (int i = 0; i < 10; ++i)
         ASSERT_TRUE(open(i));
     const Usage before = usage();
-    const int listsBefore = liveLists();
+    const int listsBefore = liveNames(glIsList, 0x10000); // the font's and the mesh's
     for (int i = 0; i < 500; ++i)
         ASSERT_TRUE(open(i));
     const Usage after = usage();
@@ -240,9 +228,9 @@ TEST_F(LongUseTest, OpeningMeshes500TimesGivesBackTexturesListsHandlesAndMemory)
     EXPECT_EQ(0, watcher.count()) << watcher.lastText();
     expectSameUsage(before, after, "500 meshes opened");
     std::printf("[ textures ] highest name used %u\n", highestName);
-    EXPECT_EQ(static_cast<int>(viewer.textures.entries.size()), liveTextures(highestName + 64))
+    EXPECT_EQ(static_cast<int>(viewer.textures.entries.size()), liveNames(glIsTexture, highestName + 64))
         << "every texture of a replaced mesh is deleted";
-    EXPECT_EQ(listsBefore, liveLists()) << "every display list of a replaced mesh is deleted";
+    EXPECT_EQ(listsBefore, liveNames(glIsList, 0x10000)) << "every display list of a replaced mesh is deleted";
 }
 
 TEST_F(LongUseTest, CopyingAndSavingTheImage200TimesGivesBackHandlesAndMemory)
@@ -298,14 +286,7 @@ TEST_F(LongUseTest, OpeningAndCancellingTheDepthDialogGivesBackHandlesAndMemory)
         const int previous = viewer.anaglyphDepth;
         bool accepted = false;
         {
-            ModalDriver user("depth dialog", [] { return findShownWindow(nullptr, "Anaglyph Depth"); },
-                             [&](HWND window) {
-                                 HWND slider = FindWindowExA(window, nullptr, TRACKBAR_CLASSA, nullptr);
-                                 SendMessageA(slider, WM_KEYDOWN, VK_END, 1);
-                                 SendMessageA(slider, WM_KEYUP, VK_END, 0xC0000001);
-                                 followed += viewer.anaglyphDepth == 1000;
-                                 PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
-                             });
+            DepthDialogUser user([&] { followed += viewer.anaglyphDepth == 1000; });
             accepted = dialog.doModal(viewer.hwnd, &viewer.anaglyphDepth);
             cancelled += user.done();
         }

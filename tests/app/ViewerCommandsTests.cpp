@@ -6,8 +6,6 @@
 #include "image/DibImage.h"
 #include "mesh/Mesh.h"
 
-#include <commctrl.h>
-
 #include <GL/glext.h>
 
 #include <algorithm>
@@ -346,15 +344,10 @@ TEST_F(ViewerMenuTest, DepthDialogPreviewsAndCancelRestoresTheDepth)
     int depthDuring = 0;
     Frame frameDuring;
     {
-        ModalDriver user("depth dialog", [] { return findShownWindow(nullptr, "Anaglyph Depth"); },
-                         [&](HWND dialog) {
-                             HWND slider = FindWindowExA(dialog, nullptr, "msctls_trackbar32", nullptr);
-                             SendMessageA(slider, WM_KEYDOWN, VK_END, 1);
-                             SendMessageA(slider, WM_KEYUP, VK_END, 0xC0000001);
-                             depthDuring = viewer.anaglyphDepth;
-                             frameDuring = readFrame(viewer);
-                             PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
-                         });
+        DepthDialogUser user([&] {
+            depthDuring = viewer.anaglyphDepth;
+            frameDuring = readFrame(viewer);
+        });
         rightClick(10, 10, MenuDriver::choose(AnaglyphDepthItem));
     }
     EXPECT_EQ(1000, depthDuring) << "the slider edits the depth while the dialog is open";

@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -144,6 +145,23 @@ private:
     std::mutex mutex;
     std::string text;
     std::thread thread;
+};
+
+// A user of the Anaglyph Depth dialog: moves the slider to its far end with
+// the keyboard, calls atFarEnd while the dialog is open, and cancels.
+class DepthDialogUser : public ModalDriver {
+public:
+    explicit DepthDialogUser(const std::function<void()>& atFarEnd)
+        : ModalDriver("depth dialog", [] { return findShownWindow(nullptr, "Anaglyph Depth"); },
+                      [atFarEnd](HWND dialog) {
+                          HWND slider = FindWindowExA(dialog, nullptr, "msctls_trackbar32", nullptr);
+                          SendMessageA(slider, WM_KEYDOWN, VK_END, 1);
+                          SendMessageA(slider, WM_KEYUP, VK_END, 0xC0000001);
+                          atFarEnd();
+                          PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+                      })
+    {
+    }
 };
 
 // A viewer window with a client area of the given size, showing nothing or
