@@ -14,6 +14,7 @@
 
 #include <io.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -35,15 +36,6 @@ std::string writeTga(const std::string& name, int width, int height, int bytesPe
     const std::string path = scratchPath(name);
     EXPECT_TRUE(writeFile(path, tgaFile(width, height, bytesPerPixel, texel))) << path;
     return path;
-}
-
-std::string lowerCase(std::string s)
-{
-    for (char& c : s) {
-        if (c >= 'A' && c <= 'Z')
-            c = (char)(c - 'A' + 'a');
-    }
-    return s;
 }
 
 // What body writes to standard output, read back in text mode.
@@ -103,10 +95,7 @@ TEST_F(GLTexManTest, SamePathInAnyCaseIsReadOnce)
 
     // Nothing but letter case is ignored: other separators are another path.
     std::string slashes = path;
-    for (char& c : slashes) {
-        if (c == '\\')
-            c = '/';
-    }
+    std::replace(slashes.begin(), slashes.end(), '\\', '/');
     ASSERT_NE(path, slashes);
     EXPECT_EQ(nullptr, textures.getTexture(slashes.c_str()));
     EXPECT_EQ(2u, textures.entries.size());

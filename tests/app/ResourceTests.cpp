@@ -11,7 +11,6 @@
 
 #include <psapi.h>
 
-#include <cctype>
 #include <cstdio>
 #include <ostream>
 #include <string>
@@ -154,9 +153,7 @@ TEST(ViewerProcess, RunsWithVersion6OfTheCommonControls)
 
     ASSERT_FALSE(controlsPath.empty()) << "comctl32.dll is not loaded";
     // Version 6 is only ever loaded from its side-by-side assembly's folder.
-    std::string lower = controlsPath;
-    for (char& c : lower)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const std::string lower = lowerCase(controlsPath);
     EXPECT_NE(std::string::npos, lower.find("\\winsxs\\")) << controlsPath;
     EXPECT_NE(std::string::npos, lower.find("microsoft.windows.common-controls_6595b64144ccf1df_6.")) << controlsPath;
 }

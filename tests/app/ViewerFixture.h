@@ -210,6 +210,15 @@ protected:
         }
     }
 
+    // Resizes the window to a client area of width x height.
+    void resizeClient(int width, int height)
+    {
+        RECT rect = {0, 0, width, height};
+        AdjustWindowRect(&rect, WS_OVERLAPPEDWINDOW, FALSE);
+        SetWindowPos(viewer.hwnd, nullptr, 0, 0, rect.right - rect.left, rect.bottom - rect.top,
+                     SWP_NOMOVE | SWP_NOZORDER);
+    }
+
     Frame show()
     {
         viewer.redraw();

@@ -287,10 +287,7 @@ TEST_F(ViewerTest, DragModeNoneIgnoresTheLeftButtonButNotTheWheel)
 TEST_F(ViewerTest, ResizingRepaintsWithTheNewAspectRatio)
 {
     createViewer(writeMesh("resize-square", square(), squareMtl()));
-    RECT rect = {0, 0, 600, 300};
-    AdjustWindowRect(&rect, WS_OVERLAPPEDWINDOW, FALSE);
-    SetWindowPos(viewer.hwnd, nullptr, 0, 0, rect.right - rect.left, rect.bottom - rect.top,
-                 SWP_NOMOVE | SWP_NOZORDER);
+    resizeClient(600, 300);
     EXPECT_EQ(600.0, viewer.camera.viewportWidth);
     EXPECT_EQ(300.0, viewer.camera.viewportHeight);
     const Frame frame = readFrame(viewer);
@@ -299,10 +296,8 @@ TEST_F(ViewerTest, ResizingRepaintsWithTheNewAspectRatio)
     EXPECT_NEAR(coveredRows(frame, 300), coveredColumns(frame, 150), 2);
 
     // A client area of no height (minimised) must not break the next frames.
-    SetWindowPos(viewer.hwnd, nullptr, 0, 0, rect.right - rect.left, rect.bottom - rect.top - 300,
-                 SWP_NOMOVE | SWP_NOZORDER);
-    SetWindowPos(viewer.hwnd, nullptr, 0, 0, rect.right - rect.left, rect.bottom - rect.top,
-                 SWP_NOMOVE | SWP_NOZORDER);
+    resizeClient(600, 0);
+    resizeClient(600, 300);
     EXPECT_NEAR(coveredRows(readFrame(viewer), 300), 120, 3);
 }
 

@@ -119,3 +119,11 @@ std::string tgaFile(int width, int height, int bytesPerPixel, const std::functio
     }
     return bytes;
 }
+
+std::string lowerCase(std::string text)
+{
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}

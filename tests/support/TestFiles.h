@@ -46,5 +46,8 @@ std::string readFile(const std::string& path);
 std::string tgaFile(int width, int height, int bytesPerPixel, const std::function<int(int, int, int)>& colour,
                     bool topDown = false);
 
+// The text with ASCII capitals made small (Windows paths compare so).
+std::string lowerCase(std::string text);
+
 // Converts a build-time Unix path to the form the program uses.
 std::string nativePath(const std::string& unixPath);
