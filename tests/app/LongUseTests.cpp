@@ -7,6 +7,7 @@
 // taken after a warm-up round, so that what is made once and kept (caches of
 // the system and the driver) is not counted as growth.
 
+#include "tests/app/MenuDriver.h"
 #include "tests/app/ProgramRunner.h"
 #include "tests/app/ViewerFixture.h"
 
@@ -189,6 +190,20 @@ protected:
         viewer.context.releaseCurrent();
         return live;
     }
+
+    // Runs round(i) for i below warmUp, then counts what the process holds
+    // around rounds more: the counts must agree (what names the rounds).
+    void expectRoundsGiveBack(int warmUp, int rounds, const std::string& what, const std::function<bool(int)>& round)
+    {
+        for (int i = 0; i < warmUp; ++i)
+            ASSERT_TRUE(round(i)) << "warm-up round " << i;
+        settle();
+        const Usage before = usage();
+        for (int i = 0; i < rounds; ++i)
+            ASSERT_TRUE(round(i)) << "round " << i;
+        settle();
+        expectSameUsage(before, usage(), what.c_str());
+    }
 };
 
 TEST_F(LongUseTest, OpeningMeshes500TimesGivesBackTexturesListsHandlesAndMemory)
@@ -219,14 +234,10 @@ TEST_F(LongUseTest, OpeningMeshes500TimesGivesBackTexturesListsHandlesAndMemory)
 
     for (int i = 0; i < 10; ++i)
         ASSERT_TRUE(open(i));
-    const Usage before = usage();
     const int listsBefore = liveNames(glIsList, 0x10000); // the font's and the mesh's
-    for (int i = 0; i < 500; ++i)
-        ASSERT_TRUE(open(i));
-    const Usage after = usage();
+    ASSERT_NO_FATAL_FAILURE(expectRoundsGiveBack(0, 500, "500 meshes opened", open));
 
     EXPECT_EQ(0, watcher.count()) << watcher.lastText();
-    expectSameUsage(before, after, "500 meshes opened");
     std::printf("[ textures ] highest name used %u\n", highestName);
     EXPECT_EQ(static_cast<int>(viewer.textures.entries.size()), liveNames(glIsTexture, highestName + 64))
         << "every texture of a replaced mesh is deleted";
@@ -251,13 +262,7 @@ TEST_F(LongUseTest, CopyingAndSavingTheImage200TimesGivesBackHandlesAndMemory)
         return image && saveImageFile(*image, path.c_str());
     };
 
-    for (int i = 0; i < 4; ++i)
-        ASSERT_TRUE(copyAndSave(i));
-    const Usage before = usage();
-    for (int i = 0; i < 200; ++i)
-        ASSERT_TRUE(copyAndSave(i)) << "round " << i;
-    const Usage after = usage();
-    expectSameUsage(before, after, "200 copies and 200 saves");
+    ASSERT_NO_FATAL_FAILURE(expectRoundsGiveBack(4, 200, "200 copies and 200 saves", copyAndSave));
 
     EXPECT_EQ(54u + 512u * 1536u, readFile(path).size());
     ASSERT_TRUE(OpenClipboard(nullptr));
@@ -281,7 +286,7 @@ TEST_F(LongUseTest, OpeningAndCancellingTheDepthDialogGivesBackHandlesAndMemory)
     int followed = 0; // rounds in which the depth followed the slider
     // What the Anaglyph Depth command does, with a user who moves the slider
     // to its end with the keyboard, notes the viewer's depth, and cancels.
-    auto openAndCancel = [&] {
+    auto openAndCancel = [&](int) {
         AnaglyphDepthDialog dialog;
         const int previous = viewer.anaglyphDepth;
         bool accepted = false;
@@ -296,18 +301,10 @@ TEST_F(LongUseTest, OpeningAndCancellingTheDepthDialogGivesBackHandlesAndMemory)
         return !accepted && viewer.anaglyphDepth == 300 && IsWindowEnabled(viewer.hwnd);
     };
 
-    ASSERT_TRUE(openAndCancel());
-    settle();
-    const Usage before = usage();
-    for (int i = 0; i < rounds; ++i)
-        ASSERT_TRUE(openAndCancel()) << "round " << i;
-    settle();
-    const Usage after = usage();
+    ASSERT_NO_FATAL_FAILURE(
+        expectRoundsGiveBack(1, rounds, "depth dialog " + std::to_string(rounds) + " times", openAndCancel));
     EXPECT_EQ(rounds + 1, cancelled);
     EXPECT_EQ(rounds + 1, followed) << "the picture's depth follows the slider in every round";
-    char what[64];
-    std::snprintf(what, sizeof what, "depth dialog %d times", rounds);
-    expectSameUsage(before, after, what);
 }
 
 TEST_F(LongUseTest, HostileShapesLoadOrAreRefusedAndTheViewerGoesOn)
@@ -399,14 +396,10 @@ TEST(LongUse, ClosingWithTheDepthDialogOpenExitsCleanly)
     RunningViewer program(quoted(writeTwoMeshes().second));
     const HWND window = program.answeringWindow();
     ASSERT_TRUE(window);
-    // The context-menu key, then Anaglyph Depth (the sixth command).
+    // The context-menu key, then Anaglyph Depth.
     PostMessageA(window, WM_KEYUP, VK_APPS, 0xC0000001);
     ASSERT_TRUE(program.window(nullptr, "#32768")) << "no menu came up";
-    for (int i = 0; i < 7; ++i) {
-        PostMessageA(window, WM_KEYDOWN, i < 6 ? VK_DOWN : VK_RETURN, 1);
-        PostMessageA(window, WM_KEYUP, i < 6 ? VK_DOWN : VK_RETURN, 0xC0000001);
-        Sleep(30);
-    }
+    postKeys(window, MenuDriver::choose(AnaglyphDepthItem));
     ASSERT_TRUE(program.window("Anaglyph Depth")) << "the depth dialog did not come up";
     EXPECT_TRUE(waitFor([&] { return !IsWindowEnabled(window); })) << "the dialog is modal";
     program.expectCleanExitOnClose(window);

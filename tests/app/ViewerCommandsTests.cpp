@@ -16,9 +16,6 @@
 
 namespace {
 
-// Command positions among the menu's items (separators take none).
-enum MenuCommand { TranslateItem, ScaleItem, RotateItem, ResetViewItem, AnaglyphModeItem, AnaglyphDepthItem, OpenMeshItem, CopyImageItem, SaveImageItem, CloseItem };
-
 std::string grey()
 {
     return "v -50 -50 0\nv 50 -50 0\nv 50 50 0\nv -50 50 0\nv 0 0 60\n"
