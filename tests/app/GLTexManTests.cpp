@@ -28,7 +28,7 @@ namespace {
 unsigned char texel(int x, int y, int channel)
 {
     static const int base[4] = {10, 90, 170, 220};
-    return (unsigned char)(base[channel] + 7 * x + 3 * y);
+    return static_cast<unsigned char>(base[channel] + 7 * x + 3 * y);
 }
 
 std::string writeTga(const std::string& name, int width, int height, int bytesPerPixel = 3)
@@ -59,7 +59,7 @@ std::string captureStdout(const std::function<void()>& body)
     if (in) {
         int c;
         while ((c = std::fgetc(in)) != EOF)
-            text += (char)c;
+            text += static_cast<char>(c);
         std::fclose(in);
     }
     return text;
@@ -182,13 +182,13 @@ TEST_F(GLTexManTest, UploadsTheFilesTexelsBottomRowFirst)
         TextureEntry* entry = textures.getTexture(path.c_str());
         ASSERT_NE(entry, nullptr);
 
-        std::vector<unsigned char> bgra((std::size_t)c.width * c.height * 4);
+        std::vector<unsigned char> bgra(static_cast<std::size_t>(c.width) * c.height * 4);
         glBindTexture(GL_TEXTURE_2D, entry->glName);
         glPixelStorei(GL_PACK_ALIGNMENT, 1);
         glGetTexImage(GL_TEXTURE_2D, 0, GL_BGRA_EXT, GL_UNSIGNED_BYTE, bgra.data());
         for (int t = 0; t < c.height; ++t) {
             for (int s = 0; s < c.width; ++s) {
-                const unsigned char* got = &bgra[((std::size_t)t * c.width + s) * 4];
+                const unsigned char* got = &bgra[(static_cast<std::size_t>(t) * c.width + s) * 4];
                 for (int ch = 0; ch < 4; ++ch) {
                     const int want = ch < c.bytesPerPixel ? texel(s, t, ch) : 255;
                     EXPECT_EQ(want, got[ch]) << "texel " << s << ", " << t << " channel " << ch;
@@ -209,7 +209,7 @@ TEST_F(GLTexManTest, FiltersSampleLevelZeroOnly)
         SCOPED_TRACE(c.mipmaps ? "mipmaps" : "no mipmaps");
         TextureEntry entry;
         ASSERT_TRUE(entry.loadFromFile(writeTga("filters.tga", 8, 4).c_str(), c.mipmaps));
-        EXPECT_EQ((GLenum)GL_TEXTURE_2D, entry.glTarget);
+        EXPECT_EQ(static_cast<GLenum>(GL_TEXTURE_2D), entry.glTarget);
         glBindTexture(GL_TEXTURE_2D, entry.glName);
         GLint min = 0, mag = 0, wrap = 0, generate = -1;
         glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &min);
