@@ -77,6 +77,22 @@ int userObjects()
     return windows;
 }
 
+// The regions of this process's address space, from the lowest.
+std::vector<MEMORY_BASIC_INFORMATION> memoryRegions()
+{
+    std::vector<MEMORY_BASIC_INFORMATION> regions;
+    MEMORY_BASIC_INFORMATION region;
+    const char* address = nullptr;
+    while (VirtualQuery(address, &region, sizeof region) == sizeof region) {
+        regions.push_back(region);
+        const char* next = static_cast<const char*>(region.BaseAddress) + region.RegionSize;
+        if (next <= address)
+            break;
+        address = next;
+    }
+    return regions;
+}
+
 // Private bytes of this process.
 // NOTE: Wine 8 reports PrivateUsage as 0; there the committed private
 // regions of the address space are added up, which is what it counts.
@@ -89,16 +105,9 @@ double privateBytes()
         && counters.PrivateUsage)
         return static_cast<double>(counters.PrivateUsage);
     double total = 0;
-    MEMORY_BASIC_INFORMATION region;
-    const char* address = nullptr;
-    while (VirtualQuery(address, &region, sizeof region) == sizeof region) {
+    for (const MEMORY_BASIC_INFORMATION& region : memoryRegions())
         if (region.State == MEM_COMMIT && region.Type == MEM_PRIVATE)
             total += static_cast<double>(region.RegionSize);
-        const char* next = static_cast<const char*>(region.BaseAddress) + region.RegionSize;
-        if (next <= address)
-            break;
-        address = next;
-    }
     return total;
 }
 
@@ -456,24 +465,13 @@ namespace {
 // and spare bytes of the last ones are given back.
 void useUpMemoryBut(std::size_t spare)
 {
-    std::vector<std::pair<std::uintptr_t, std::uintptr_t>> free;
-    MEMORY_BASIC_INFORMATION region;
-    const char* address = nullptr;
-    while (VirtualQuery(address, &region, sizeof region) == sizeof region) {
-        const std::uintptr_t begin = reinterpret_cast<std::uintptr_t>(region.BaseAddress);
-        if (region.State == MEM_FREE)
-            free.emplace_back(begin, begin + region.RegionSize);
-        const char* next = static_cast<const char*>(region.BaseAddress) + region.RegionSize;
-        if (next <= address)
-            break;
-        address = next;
-    }
     // Reservations start on the 64 KiB allocation granularity.
     constexpr std::uintptr_t kGranularity = 0x10000;
-    for (const auto& range : free) {
-        const std::uintptr_t from = (range.first + kGranularity - 1) & ~(kGranularity - 1);
-        if (range.second > from)
-            VirtualAlloc(reinterpret_cast<void*>(from), range.second - from, MEM_RESERVE, PAGE_NOACCESS);
+    for (const MEMORY_BASIC_INFORMATION& region : memoryRegions()) {
+        const std::uintptr_t begin = reinterpret_cast<std::uintptr_t>(region.BaseAddress);
+        const std::uintptr_t from = (begin + kGranularity - 1) & ~(kGranularity - 1);
+        if (region.State == MEM_FREE && begin + region.RegionSize > from)
+            VirtualAlloc(reinterpret_cast<void*>(from), begin + region.RegionSize - from, MEM_RESERVE, PAGE_NOACCESS);
     }
     constexpr std::size_t kBlock = 64 << 10;
     std::vector<void*> blocks;

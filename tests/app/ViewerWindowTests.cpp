@@ -303,8 +303,9 @@ TEST_F(ViewerTest, ResizingRepaintsWithTheNewAspectRatio)
 
 namespace {
 
-// A drop as the shell makes it, the names in UTF-16; paths are UTF-8.
-HDROP makeDrop(const std::vector<std::string>& paths)
+// Drops files on the window as the shell does, the names in UTF-16; paths
+// are UTF-8.
+void dropFiles(HWND window, const std::vector<std::string>& paths)
 {
     std::wstring list;
     for (const std::string& path : paths) {
@@ -319,7 +320,7 @@ HDROP makeDrop(const std::vector<std::string>& paths)
     drop->fWide = TRUE;
     std::memcpy(reinterpret_cast<char*>(drop) + sizeof(DROPFILES), list.data(), list.size() * sizeof(wchar_t));
     GlobalUnlock(memory);
-    return static_cast<HDROP>(memory);
+    SendMessageA(window, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0);
 }
 
 } // namespace
@@ -332,7 +333,7 @@ TEST_F(ViewerTest, DroppingOneFileOpensItAndResetsTheView)
     viewer.camera.scale = 2;
     viewer.anaglyphMode = true;
     const std::string other = writeMesh("dropped", square(0.5), squareMtl());
-    SendMessageA(viewer.hwnd, WM_DROPFILES, reinterpret_cast<WPARAM>(makeDrop({other})), 0);
+    dropFiles(viewer.hwnd, {other});
     ASSERT_TRUE(viewer.mesh);
     EXPECT_NE(first, viewer.mesh);
     EXPECT_EQ(0.5, viewer.mesh->positions[0].z);
@@ -341,12 +342,12 @@ TEST_F(ViewerTest, DroppingOneFileOpensItAndResetsTheView)
     EXPECT_TRUE(viewer.anaglyphMode) << "opening keeps the mode";
 
     const Mesh* current = viewer.mesh;
-    SendMessageA(viewer.hwnd, WM_DROPFILES, reinterpret_cast<WPARAM>(makeDrop({other, other})), 0);
+    dropFiles(viewer.hwnd, {other, other});
     EXPECT_EQ(current, viewer.mesh) << "two files open nothing";
 
     const std::string unicode = writeUnicodeMesh();
     ASSERT_FALSE(unicode.empty());
-    SendMessageA(viewer.hwnd, WM_DROPFILES, reinterpret_cast<WPARAM>(makeDrop({unicode})), 0);
+    dropFiles(viewer.hwnd, {unicode});
     EXPECT_TRUE(isRed(show().at(256, 256))) << "the mesh and its texture, named in CJK and accented letters";
 }
 
@@ -364,7 +365,7 @@ TEST_F(ViewerTest, AFileThatCannotBeLoadedKeepsTheOldMeshAndSaysSo)
     EXPECT_EQ(before.rgb, show().rgb) << "the picture stays";
 
     const std::string farAway = scratchPath(std::string(300, 'x') + ".obj");
-    SendMessageA(viewer.hwnd, WM_DROPFILES, reinterpret_cast<WPARAM>(makeDrop({farAway})), 0);
+    dropFiles(viewer.hwnd, {farAway});
     EXPECT_EQ("Cannot load mesh : " + farAway, watcher.lastText()) << "a dropped path past MAX_PATH comes whole";
 }
 
