@@ -38,17 +38,20 @@ constexpr int kGdiMargin = 4;
 constexpr int kUserMargin = 2;
 constexpr double kMemoryMarginBytes = 8.0 * 1024 * 1024;
 
-// GDI objects of this process.
-// NOTE: Wine 8 has no GetGuiResources (ERROR_CALL_NOT_IMPLEMENTED). Its
-// GetObjectType takes a handle whose high word is 0 as naming whatever
-// object is alive in that slot of the process's handle table, so there the
-// slots are counted.
-int gdiObjects()
+// GDI or USER objects of this process, or what fallback counts where Wine 8
+// cannot say (GetGuiResources fails with ERROR_CALL_NOT_IMPLEMENTED).
+int guiObjects(DWORD kind, int (*fallback)())
 {
     SetLastError(0);
-    const DWORD count = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
-    if (count || GetLastError() != ERROR_CALL_NOT_IMPLEMENTED)
-        return static_cast<int>(count);
+    const DWORD count = GetGuiResources(GetCurrentProcess(), kind);
+    return count || GetLastError() != ERROR_CALL_NOT_IMPLEMENTED ? static_cast<int>(count) : fallback();
+}
+
+// NOTE: Wine's GetObjectType takes a handle whose high word is 0 as naming
+// whatever object is alive in that slot of the process's handle table, so
+// there the slots are counted for GDI objects.
+int liveGdiSlots()
+{
     int live = 0;
     for (UINT_PTR slot = 1; slot < 0x10000; ++slot)
         if (GetObjectType(reinterpret_cast<HGDIOBJ>(slot)))
@@ -64,14 +67,9 @@ BOOL CALLBACK countWindow(HWND window, LPARAM lParam)
     return TRUE;
 }
 
-// USER objects of this process; where Wine cannot say (see gdiObjects), the
-// windows of this thread, top-level and child.
-int userObjects()
+// For USER objects, the windows of this thread, top-level and child.
+int threadWindows()
 {
-    SetLastError(0);
-    const DWORD count = GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS);
-    if (count || GetLastError() != ERROR_CALL_NOT_IMPLEMENTED)
-        return static_cast<int>(count);
     int windows = 0;
     EnumThreadWindows(GetCurrentThreadId(), countWindow, reinterpret_cast<LPARAM>(&windows));
     return windows;
@@ -119,7 +117,7 @@ struct Usage {
 
 Usage usage()
 {
-    return Usage{gdiObjects(), userObjects(), privateBytes()};
+    return Usage{guiObjects(GR_GDIOBJECTS, liveGdiSlots), guiObjects(GR_USEROBJECTS, threadWindows), privateBytes()};
 }
 
 void expectSameUsage(const Usage& before, const Usage& after, const char* what)
