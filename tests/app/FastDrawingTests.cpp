@@ -38,25 +38,6 @@ public:
     bool eachTriangle = false;
 };
 
-// An uncompressed TGA file, rows bottom-up, bytes in file order (blue,
-// green, red(, alpha)) from colour(x, y, channel).
-std::string tgaFile(int width, int height, int bytesPerPixel, const std::function<int(int, int, int)>& colour)
-{
-    std::string bytes(18, '\0');
-    bytes[2] = 2;
-    bytes[12] = (char)(width & 0xFF);
-    bytes[13] = (char)(width >> 8);
-    bytes[14] = (char)(height & 0xFF);
-    bytes[15] = (char)(height >> 8);
-    bytes[16] = (char)(bytesPerPixel * 8);
-    bytes[17] = (char)(bytesPerPixel == 4 ? 8 : 0);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
-            for (int c = 0; c < bytesPerPixel; ++c)
-                bytes += (char)colour(x, y, c);
-    return bytes;
-}
-
 // A waved grid of cells x cells across most of the view, with normals and
 // texture coordinates per vertex (repeating three times across), in four
 // materials that change in bands so that each has faces all over the grid;

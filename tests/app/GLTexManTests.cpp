@@ -14,6 +14,7 @@
 
 #include <io.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -27,45 +28,14 @@ namespace {
 unsigned char texel(int x, int y, int channel)
 {
     static const int base[4] = {10, 90, 170, 220};
-    return (unsigned char)(base[channel] + 7 * x + 3 * y);
-}
-
-// An uncompressed TGA file of that picture, rows stored bottom-up or
-// top-down.
-std::string tgaFile(int width, int height, int bytesPerPixel, bool topDown = false)
-{
-    std::string bytes(18, '\0');
-    bytes[2] = 2;
-    bytes[12] = (char)(width & 0xFF);
-    bytes[13] = (char)(width >> 8);
-    bytes[14] = (char)(height & 0xFF);
-    bytes[15] = (char)(height >> 8);
-    bytes[16] = (char)(bytesPerPixel * 8);
-    bytes[17] = (char)((bytesPerPixel == 4 ? 8 : 0) | (topDown ? 0x20 : 0));
-    for (int row = 0; row < height; ++row) {
-        const int y = topDown ? height - 1 - row : row;
-        for (int x = 0; x < width; ++x) {
-            for (int c = 0; c < bytesPerPixel; ++c)
-                bytes += (char)texel(x, y, c);
-        }
-    }
-    return bytes;
+    return static_cast<unsigned char>(base[channel] + 7 * x + 3 * y);
 }
 
 std::string writeTga(const std::string& name, int width, int height, int bytesPerPixel = 3)
 {
     const std::string path = scratchPath(name);
-    EXPECT_TRUE(writeFile(path, tgaFile(width, height, bytesPerPixel))) << path;
+    EXPECT_TRUE(writeFile(path, tgaFile(width, height, bytesPerPixel, texel))) << path;
     return path;
-}
-
-std::string lowerCase(std::string s)
-{
-    for (char& c : s) {
-        if (c >= 'A' && c <= 'Z')
-            c = (char)(c - 'A' + 'a');
-    }
-    return s;
 }
 
 // What body writes to standard output, read back in text mode.
@@ -89,7 +59,7 @@ std::string captureStdout(const std::function<void()>& body)
     if (in) {
         int c;
         while ((c = std::fgetc(in)) != EOF)
-            text += (char)c;
+            text += static_cast<char>(c);
         std::fclose(in);
     }
     return text;
@@ -125,10 +95,7 @@ TEST_F(GLTexManTest, SamePathInAnyCaseIsReadOnce)
 
     // Nothing but letter case is ignored: other separators are another path.
     std::string slashes = path;
-    for (char& c : slashes) {
-        if (c == '\\')
-            c = '/';
-    }
+    std::replace(slashes.begin(), slashes.end(), '\\', '/');
     ASSERT_NE(path, slashes);
     EXPECT_EQ(nullptr, textures.getTexture(slashes.c_str()));
     EXPECT_EQ(2u, textures.entries.size());
@@ -184,8 +151,8 @@ TEST_F(GLTexManTest, UnusableFileIsNotReadAgainUntilClear)
     EXPECT_EQ(missing, textures.entries[1]->path);
 
     // Both files become good ones; the entries stand as they were.
-    ASSERT_TRUE(writeFile(path, tgaFile(64, 64, 3)));
-    ASSERT_TRUE(writeFile(missing, tgaFile(8, 8, 3)));
+    ASSERT_TRUE(writeFile(path, tgaFile(64, 64, 3, texel)));
+    ASSERT_TRUE(writeFile(missing, tgaFile(8, 8, 3, texel)));
     EXPECT_EQ(nullptr, textures.getTexture(path.c_str()));
     EXPECT_EQ(nullptr, textures.getTexture(missing.c_str()));
     EXPECT_EQ(2u, textures.entries.size());
@@ -210,18 +177,18 @@ TEST_F(GLTexManTest, UploadsTheFilesTexelsBottomRowFirst)
         SCOPED_TRACE(testing::Message() << c.width << " x " << c.height << " x " << c.bytesPerPixel
                                         << (c.topDown ? " top-down" : " bottom-up"));
         const std::string path = scratchPath("texels.tga");
-        ASSERT_TRUE(writeFile(path, tgaFile(c.width, c.height, c.bytesPerPixel, c.topDown)));
+        ASSERT_TRUE(writeFile(path, tgaFile(c.width, c.height, c.bytesPerPixel, texel, c.topDown)));
         glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
         TextureEntry* entry = textures.getTexture(path.c_str());
         ASSERT_NE(entry, nullptr);
 
-        std::vector<unsigned char> bgra((std::size_t)c.width * c.height * 4);
+        std::vector<unsigned char> bgra(static_cast<std::size_t>(c.width) * c.height * 4);
         glBindTexture(GL_TEXTURE_2D, entry->glName);
         glPixelStorei(GL_PACK_ALIGNMENT, 1);
         glGetTexImage(GL_TEXTURE_2D, 0, GL_BGRA_EXT, GL_UNSIGNED_BYTE, bgra.data());
         for (int t = 0; t < c.height; ++t) {
             for (int s = 0; s < c.width; ++s) {
-                const unsigned char* got = &bgra[((std::size_t)t * c.width + s) * 4];
+                const unsigned char* got = &bgra[(static_cast<std::size_t>(t) * c.width + s) * 4];
                 for (int ch = 0; ch < 4; ++ch) {
                     const int want = ch < c.bytesPerPixel ? texel(s, t, ch) : 255;
                     EXPECT_EQ(want, got[ch]) << "texel " << s << ", " << t << " channel " << ch;
@@ -242,7 +209,7 @@ TEST_F(GLTexManTest, FiltersSampleLevelZeroOnly)
         SCOPED_TRACE(c.mipmaps ? "mipmaps" : "no mipmaps");
         TextureEntry entry;
         ASSERT_TRUE(entry.loadFromFile(writeTga("filters.tga", 8, 4).c_str(), c.mipmaps));
-        EXPECT_EQ((GLenum)GL_TEXTURE_2D, entry.glTarget);
+        EXPECT_EQ(static_cast<GLenum>(GL_TEXTURE_2D), entry.glTarget);
         glBindTexture(GL_TEXTURE_2D, entry.glName);
         GLint min = 0, mag = 0, wrap = 0, generate = -1;
         glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &min);

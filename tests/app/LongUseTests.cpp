@@ -7,6 +7,7 @@
 // taken after a warm-up round, so that what is made once and kept (caches of
 // the system and the driver) is not counted as growth.
 
+#include "tests/app/MenuDriver.h"
 #include "tests/app/ProgramRunner.h"
 #include "tests/app/ViewerFixture.h"
 
@@ -16,7 +17,6 @@
 #include "mesh/Mesh.h"
 #include "mesh/ObjReader.h"
 
-#include <commctrl.h>
 #include <psapi.h>
 
 #include <GL/gl.h>
@@ -38,17 +38,20 @@ constexpr int kGdiMargin = 4;
 constexpr int kUserMargin = 2;
 constexpr double kMemoryMarginBytes = 8.0 * 1024 * 1024;
 
-// GDI objects of this process.
-// NOTE: Wine 8 has no GetGuiResources (ERROR_CALL_NOT_IMPLEMENTED). Its
-// GetObjectType takes a handle whose high word is 0 as naming whatever
-// object is alive in that slot of the process's handle table, so there the
-// slots are counted.
-int gdiObjects()
+// GDI or USER objects of this process, or what fallback counts where Wine 8
+// cannot say (GetGuiResources fails with ERROR_CALL_NOT_IMPLEMENTED).
+int guiObjects(DWORD kind, int (*fallback)())
 {
     SetLastError(0);
-    const DWORD count = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
-    if (count || GetLastError() != ERROR_CALL_NOT_IMPLEMENTED)
-        return static_cast<int>(count);
+    const DWORD count = GetGuiResources(GetCurrentProcess(), kind);
+    return count || GetLastError() != ERROR_CALL_NOT_IMPLEMENTED ? static_cast<int>(count) : fallback();
+}
+
+// NOTE: Wine's GetObjectType takes a handle whose high word is 0 as naming
+// whatever object is alive in that slot of the process's handle table, so
+// there the slots are counted for GDI objects.
+int liveGdiSlots()
+{
     int live = 0;
     for (UINT_PTR slot = 1; slot < 0x10000; ++slot)
         if (GetObjectType(reinterpret_cast<HGDIOBJ>(slot)))
@@ -64,17 +67,28 @@ BOOL CALLBACK countWindow(HWND window, LPARAM lParam)
     return TRUE;
 }
 
-// USER objects of this process; where Wine cannot say (see gdiObjects), the
-// windows of this thread, top-level and child.
-int userObjects()
+// For USER objects, the windows of this thread, top-level and child.
+int threadWindows()
 {
-    SetLastError(0);
-    const DWORD count = GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS);
-    if (count || GetLastError() != ERROR_CALL_NOT_IMPLEMENTED)
-        return static_cast<int>(count);
     int windows = 0;
     EnumThreadWindows(GetCurrentThreadId(), countWindow, reinterpret_cast<LPARAM>(&windows));
     return windows;
+}
+
+// The regions of this process's address space, from the lowest.
+std::vector<MEMORY_BASIC_INFORMATION> memoryRegions()
+{
+    std::vector<MEMORY_BASIC_INFORMATION> regions;
+    MEMORY_BASIC_INFORMATION region;
+    const char* address = nullptr;
+    while (VirtualQuery(address, &region, sizeof region) == sizeof region) {
+        regions.push_back(region);
+        const char* next = static_cast<const char*>(region.BaseAddress) + region.RegionSize;
+        if (next <= address)
+            break;
+        address = next;
+    }
+    return regions;
 }
 
 // Private bytes of this process.
@@ -89,16 +103,9 @@ double privateBytes()
         && counters.PrivateUsage)
         return static_cast<double>(counters.PrivateUsage);
     double total = 0;
-    MEMORY_BASIC_INFORMATION region;
-    const char* address = nullptr;
-    while (VirtualQuery(address, &region, sizeof region) == sizeof region) {
+    for (const MEMORY_BASIC_INFORMATION& region : memoryRegions())
         if (region.State == MEM_COMMIT && region.Type == MEM_PRIVATE)
             total += static_cast<double>(region.RegionSize);
-        const char* next = static_cast<const char*>(region.BaseAddress) + region.RegionSize;
-        if (next <= address)
-            break;
-        address = next;
-    }
     return total;
 }
 
@@ -110,7 +117,7 @@ struct Usage {
 
 Usage usage()
 {
-    return Usage{gdiObjects(), userObjects(), privateBytes()};
+    return Usage{guiObjects(GR_GDIOBJECTS, liveGdiSlots), guiObjects(GR_USEROBJECTS, threadWindows), privateBytes()};
 }
 
 void expectSameUsage(const Usage& before, const Usage& after, const char* what)
@@ -123,21 +130,11 @@ void expectSameUsage(const Usage& before, const Usage& after, const char* what)
 }
 
 // An uncompressed 24-bit TGA of a pattern that depends on seed.
-std::string tgaFile(int width, int height, int seed)
+std::string patternTga(int width, int height, int seed)
 {
-    std::string file(18, '\0');
-    file[2] = 2;
-    file[12] = static_cast<char>(width & 0xFF);
-    file[13] = static_cast<char>(width >> 8);
-    file[14] = static_cast<char>(height & 0xFF);
-    file[15] = static_cast<char>(height >> 8);
-    file[16] = 24;
-    for (int i = 0; i < width * height; ++i) {
-        file += static_cast<char>(i * seed);
-        file += static_cast<char>(i / width * 8 + seed);
-        file += static_cast<char>(i % width * 4);
-    }
-    return file;
+    return tgaFile(width, height, 3, [=](int x, int y, int c) {
+        return c == 0 ? (y * width + x) * seed : c == 1 ? y * 8 + seed : x * 4;
+    });
 }
 
 // A square grid of cells x cells quads with texture coordinates; each row
@@ -168,9 +165,9 @@ std::string texturedGrid(int cells, const std::vector<std::string>& materials)
 // two materials, each with its own texture. Returns their paths.
 std::pair<std::string, std::string> writeTwoMeshes()
 {
-    writeFile(scratchPath("long-one.tga"), tgaFile(128, 128, 3));
-    writeFile(scratchPath("long-two-a.tga"), tgaFile(128, 64, 5));
-    writeFile(scratchPath("long-two-b.tga"), tgaFile(64, 128, 7));
+    writeFile(scratchPath("long-one.tga"), patternTga(128, 128, 3));
+    writeFile(scratchPath("long-two-a.tga"), patternTga(128, 64, 5));
+    writeFile(scratchPath("long-two-b.tga"), patternTga(64, 128, 7));
     const std::string one = writeMesh("long-one", texturedGrid(24, {"one"}), "newmtl one\nKd 1 1 1\nmap_Kd long-one.tga\n");
     const std::string two = writeMesh("long-two", texturedGrid(24, {"a", "b"}),
                                       "newmtl a\nKd 1 1 1\nmap_Kd long-two-a.tga\n"
@@ -189,27 +186,30 @@ int environmentCount(const char* name, int fallback)
 
 class LongUseTest : public ViewerTest {
 protected:
-    // Textures alive in the viewer's context among names 1 to upTo.
-    int liveTextures(GLuint upTo)
+    // Names among 1 to upTo alive in the viewer's context, as isAlive
+    // (glIsTexture, glIsList) says.
+    int liveNames(GLboolean(APIENTRY* isAlive)(GLuint), GLuint upTo)
     {
         viewer.context.makeCurrent(nullptr);
         int live = 0;
         for (GLuint name = 1; name <= upTo; ++name)
-            live += glIsTexture(name) == GL_TRUE;
+            live += isAlive(name) == GL_TRUE;
         viewer.context.releaseCurrent();
         return live;
     }
 
-    // Display lists alive in the viewer's context (the font's and the
-    // mesh's) among the first 64 Ki names.
-    int liveLists()
+    // Runs round(i) for i below warmUp, then counts what the process holds
+    // around rounds more: the counts must agree (what names the rounds).
+    void expectRoundsGiveBack(int warmUp, int rounds, const std::string& what, const std::function<bool(int)>& round)
     {
-        viewer.context.makeCurrent(nullptr);
-        int live = 0;
-        for (GLuint name = 1; name <= 0x10000; ++name)
-            live += glIsList(name) == GL_TRUE;
-        viewer.context.releaseCurrent();
-        return live;
+        for (int i = 0; i < warmUp; ++i)
+            ASSERT_TRUE(round(i)) << "warm-up round " << i;
+        settle();
+        const Usage before = usage();
+        for (int i = 0; i < rounds; ++i)
+            ASSERT_TRUE(round(i)) << "round " << i;
+        settle();
+        expectSameUsage(before, usage(), what.c_str());
     }
 };
 
@@ -241,18 +241,14 @@ TEST_F(LongUseTest, OpeningMeshes500TimesGivesBackTexturesListsHandlesAndMemory)
 
     for (int i = 0; i < 10; ++i)
         ASSERT_TRUE(open(i));
-    const Usage before = usage();
-    const int listsBefore = liveLists();
-    for (int i = 0; i < 500; ++i)
-        ASSERT_TRUE(open(i));
-    const Usage after = usage();
+    const int listsBefore = liveNames(glIsList, 0x10000); // the font's and the mesh's
+    ASSERT_NO_FATAL_FAILURE(expectRoundsGiveBack(0, 500, "500 meshes opened", open));
 
     EXPECT_EQ(0, watcher.count()) << watcher.lastText();
-    expectSameUsage(before, after, "500 meshes opened");
     std::printf("[ textures ] highest name used %u\n", highestName);
-    EXPECT_EQ(static_cast<int>(viewer.textures.entries.size()), liveTextures(highestName + 64))
+    EXPECT_EQ(static_cast<int>(viewer.textures.entries.size()), liveNames(glIsTexture, highestName + 64))
         << "every texture of a replaced mesh is deleted";
-    EXPECT_EQ(listsBefore, liveLists()) << "every display list of a replaced mesh is deleted";
+    EXPECT_EQ(listsBefore, liveNames(glIsList, 0x10000)) << "every display list of a replaced mesh is deleted";
 }
 
 TEST_F(LongUseTest, CopyingAndSavingTheImage200TimesGivesBackHandlesAndMemory)
@@ -273,13 +269,7 @@ TEST_F(LongUseTest, CopyingAndSavingTheImage200TimesGivesBackHandlesAndMemory)
         return image && saveImageFile(*image, path.c_str());
     };
 
-    for (int i = 0; i < 4; ++i)
-        ASSERT_TRUE(copyAndSave(i));
-    const Usage before = usage();
-    for (int i = 0; i < 200; ++i)
-        ASSERT_TRUE(copyAndSave(i)) << "round " << i;
-    const Usage after = usage();
-    expectSameUsage(before, after, "200 copies and 200 saves");
+    ASSERT_NO_FATAL_FAILURE(expectRoundsGiveBack(4, 200, "200 copies and 200 saves", copyAndSave));
 
     EXPECT_EQ(54u + 512u * 1536u, readFile(path).size());
     ASSERT_TRUE(OpenClipboard(nullptr));
@@ -303,19 +293,12 @@ TEST_F(LongUseTest, OpeningAndCancellingTheDepthDialogGivesBackHandlesAndMemory)
     int followed = 0; // rounds in which the depth followed the slider
     // What the Anaglyph Depth command does, with a user who moves the slider
     // to its end with the keyboard, notes the viewer's depth, and cancels.
-    auto openAndCancel = [&] {
+    auto openAndCancel = [&](int) {
         AnaglyphDepthDialog dialog;
         const int previous = viewer.anaglyphDepth;
         bool accepted = false;
         {
-            ModalDriver user("depth dialog", [] { return findShownWindow(nullptr, "Anaglyph Depth"); },
-                             [&](HWND window) {
-                                 HWND slider = FindWindowExA(window, nullptr, TRACKBAR_CLASSA, nullptr);
-                                 SendMessageA(slider, WM_KEYDOWN, VK_END, 1);
-                                 SendMessageA(slider, WM_KEYUP, VK_END, 0xC0000001);
-                                 followed += viewer.anaglyphDepth == 1000;
-                                 PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
-                             });
+            DepthDialogUser user([&] { followed += viewer.anaglyphDepth == 1000; });
             accepted = dialog.doModal(viewer.hwnd, &viewer.anaglyphDepth);
             cancelled += user.done();
         }
@@ -325,67 +308,11 @@ TEST_F(LongUseTest, OpeningAndCancellingTheDepthDialogGivesBackHandlesAndMemory)
         return !accepted && viewer.anaglyphDepth == 300 && IsWindowEnabled(viewer.hwnd);
     };
 
-    ASSERT_TRUE(openAndCancel());
-    settle();
-    const Usage before = usage();
-    for (int i = 0; i < rounds; ++i)
-        ASSERT_TRUE(openAndCancel()) << "round " << i;
-    settle();
-    const Usage after = usage();
+    ASSERT_NO_FATAL_FAILURE(
+        expectRoundsGiveBack(1, rounds, "depth dialog " + std::to_string(rounds) + " times", openAndCancel));
     EXPECT_EQ(rounds + 1, cancelled);
     EXPECT_EQ(rounds + 1, followed) << "the picture's depth follows the slider in every round";
-    char what[64];
-    std::snprintf(what, sizeof what, "depth dialog %d times", rounds);
-    expectSameUsage(before, after, what);
 }
-
-// The real program, closed in the middle of things: it must exit with 0 and
-// write nothing (the texture manager says "warning : GLTexMan not cleaned."
-// on standard output when it is destroyed holding textures).
-namespace {
-
-const char* const kTitle = "Corvasi - ver.0.10";
-
-// corvasi.exe, with what the closing tests ask of it.
-class RunningViewer : public ProgramRunner {
-public:
-    explicit RunningViewer(const std::string& arguments)
-        : ProgramRunner(CORVASI_EXE, arguments)
-    {
-    }
-
-    HWND window(const char* title = kTitle, const char* className = nullptr)
-    {
-        return waitForWindow(process.dwProcessId, title, className);
-    }
-
-    // Everything written to standard output and error, read after the exit.
-    std::string output() { return standardOutput() + standardError(); }
-
-    // Whether the program's thread holds the mouse capture in window.
-    bool capturing(HWND window)
-    {
-        GUITHREADINFO info = {};
-        info.cbSize = sizeof info;
-        return GetGUIThreadInfo(process.dwThreadId, &info) && info.hwndCapture == window;
-    }
-};
-
-// Waits until the window's thread has handled everything sent before.
-bool answers(HWND window)
-{
-    DWORD_PTR result = 0;
-    // Not SMTO_ABORTIFHUNG: a program busy with its first picture on a loaded
-    // machine counts as hung after 5 s without taking a message.
-    return SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, kWaitMs, &result) != 0;
-}
-
-std::string quoted(const std::string& path)
-{
-    return "\"" + path + "\"";
-}
-
-} // namespace
 
 TEST_F(LongUseTest, HostileShapesLoadOrAreRefusedAndTheViewerGoesOn)
 {
@@ -457,74 +384,55 @@ TEST_F(LongUseTest, HostileShapesLoadOrAreRefusedAndTheViewerGoesOn)
     EXPECT_EQ(start.rgb, show().rgb) << "the first mesh looks as it did";
 }
 
+// The real program, closed in the middle of things: it must exit with 0 and
+// write nothing.
+
 TEST(LongUse, ClosingDuringADragExitsCleanly)
 {
     RunningViewer program(quoted(writeTwoMeshes().second));
-    ASSERT_TRUE(program.started);
-    const HWND window = program.window();
+    const HWND window = program.answeringWindow();
     ASSERT_TRUE(window);
-    ASSERT_TRUE(answers(window));
     PostMessageA(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(100, 100));
     PostMessageA(window, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(160, 130));
     EXPECT_TRUE(waitFor([&] { return program.capturing(window); })) << "the drag holds the mouse";
-    PostMessageA(window, WM_CLOSE, 0, 0);
-    EXPECT_EQ(0, program.exitCode());
-    EXPECT_EQ("", program.output());
+    program.expectCleanExitOnClose(window);
 }
 
 TEST(LongUse, ClosingWithTheDepthDialogOpenExitsCleanly)
 {
     RunningViewer program(quoted(writeTwoMeshes().second));
-    ASSERT_TRUE(program.started);
-    const HWND window = program.window();
+    const HWND window = program.answeringWindow();
     ASSERT_TRUE(window);
-    ASSERT_TRUE(answers(window));
-    // The context-menu key, then Anaglyph Depth (the sixth command).
+    // The context-menu key, then Anaglyph Depth.
     PostMessageA(window, WM_KEYUP, VK_APPS, 0xC0000001);
     ASSERT_TRUE(program.window(nullptr, "#32768")) << "no menu came up";
-    for (int i = 0; i < 7; ++i) {
-        PostMessageA(window, WM_KEYDOWN, i < 6 ? VK_DOWN : VK_RETURN, 1);
-        PostMessageA(window, WM_KEYUP, i < 6 ? VK_DOWN : VK_RETURN, 0xC0000001);
-        Sleep(30);
-    }
-    const HWND dialog = program.window("Anaglyph Depth");
-    ASSERT_TRUE(dialog) << "the depth dialog did not come up";
+    postKeys(window, MenuDriver::choose(AnaglyphDepthItem));
+    ASSERT_TRUE(program.window("Anaglyph Depth")) << "the depth dialog did not come up";
     EXPECT_TRUE(waitFor([&] { return !IsWindowEnabled(window); })) << "the dialog is modal";
-    PostMessageA(window, WM_CLOSE, 0, 0);
-    EXPECT_EQ(0, program.exitCode());
-    EXPECT_EQ("", program.output());
+    program.expectCleanExitOnClose(window);
 }
 
 TEST(LongUse, ClosingWithThePopupMenuOpenExitsCleanly)
 {
     RunningViewer program(quoted(writeTwoMeshes().first));
-    ASSERT_TRUE(program.started);
-    const HWND window = program.window();
+    const HWND window = program.answeringWindow();
     ASSERT_TRUE(window);
-    ASSERT_TRUE(answers(window));
     PostMessageA(window, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(40, 40));
     ASSERT_TRUE(program.window(nullptr, "#32768")) << "no menu came up";
-    PostMessageA(window, WM_CLOSE, 0, 0);
-    EXPECT_EQ(0, program.exitCode());
-    EXPECT_EQ("", program.output());
+    program.expectCleanExitOnClose(window);
 }
 
 TEST(LongUse, ClosingWithoutAMeshExitsCleanly)
 {
     // A file that cannot be loaded leaves the viewer without a mesh, once its
     // message is acknowledged.
-    const std::string broken = writeMesh("long-broken", "v 1 2 3\nf 1 2 9\n");
-    RunningViewer program(quoted(broken));
-    ASSERT_TRUE(program.started);
+    RunningViewer program(quoted(writeMesh("long-broken", "v 1 2 3\nf 1 2 9\n")));
     const HWND box = program.window("Corvasi", "#32770");
     ASSERT_TRUE(box) << "no message about the file";
     PostMessageA(box, WM_COMMAND, IDOK, 0);
-    const HWND window = program.window();
+    const HWND window = program.answeringWindow();
     ASSERT_TRUE(window);
-    ASSERT_TRUE(answers(window));
-    PostMessageA(window, WM_CLOSE, 0, 0);
-    EXPECT_EQ(0, program.exitCode());
-    EXPECT_EQ("", program.output());
+    program.expectCleanExitOnClose(window);
 }
 
 TEST(LongUse, ClosingWhileTheFirstOpenDialogIsUpExitsCleanly)
@@ -532,27 +440,19 @@ TEST(LongUse, ClosingWhileTheFirstOpenDialogIsUpExitsCleanly)
     // Without a mesh on the command line the open-file dialog comes up while
     // the window is still being created.
     RunningViewer program("");
-    ASSERT_TRUE(program.started);
-    const HWND dialog = program.window("Open Mesh");
-    ASSERT_TRUE(dialog) << "the open-file dialog did not come up";
+    ASSERT_TRUE(program.window("Open Mesh")) << "the open-file dialog did not come up";
     const HWND window = program.window();
     ASSERT_TRUE(window);
-    PostMessageA(window, WM_CLOSE, 0, 0);
-    EXPECT_EQ(0, program.exitCode());
-    EXPECT_EQ("", program.output());
+    program.expectCleanExitOnClose(window);
 }
 
 TEST(LongUse, ClosingWhileTheFirstMeshIsReportedUnreadableExitsCleanly)
 {
-    const std::string broken = writeMesh("long-broken-start", "v 1 2 3\nf 1 2 9\n");
-    RunningViewer program(quoted(broken));
-    ASSERT_TRUE(program.started);
+    RunningViewer program(quoted(writeMesh("long-broken-start", "v 1 2 3\nf 1 2 9\n")));
     ASSERT_TRUE(program.window("Corvasi", "#32770")) << "no message about the file";
     const HWND window = program.window();
     ASSERT_TRUE(window);
-    PostMessageA(window, WM_CLOSE, 0, 0);
-    EXPECT_EQ(0, program.exitCode());
-    EXPECT_EQ("", program.output());
+    program.expectCleanExitOnClose(window);
 }
 
 namespace {
@@ -563,24 +463,13 @@ namespace {
 // and spare bytes of the last ones are given back.
 void useUpMemoryBut(std::size_t spare)
 {
-    std::vector<std::pair<std::uintptr_t, std::uintptr_t>> free;
-    MEMORY_BASIC_INFORMATION region;
-    const char* address = nullptr;
-    while (VirtualQuery(address, &region, sizeof region) == sizeof region) {
-        const std::uintptr_t begin = reinterpret_cast<std::uintptr_t>(region.BaseAddress);
-        if (region.State == MEM_FREE)
-            free.emplace_back(begin, begin + region.RegionSize);
-        const char* next = static_cast<const char*>(region.BaseAddress) + region.RegionSize;
-        if (next <= address)
-            break;
-        address = next;
-    }
     // Reservations start on the 64 KiB allocation granularity.
     constexpr std::uintptr_t kGranularity = 0x10000;
-    for (const auto& range : free) {
-        const std::uintptr_t from = (range.first + kGranularity - 1) & ~(kGranularity - 1);
-        if (range.second > from)
-            VirtualAlloc(reinterpret_cast<void*>(from), range.second - from, MEM_RESERVE, PAGE_NOACCESS);
+    for (const MEMORY_BASIC_INFORMATION& region : memoryRegions()) {
+        const std::uintptr_t begin = reinterpret_cast<std::uintptr_t>(region.BaseAddress);
+        const std::uintptr_t from = (begin + kGranularity - 1) & ~(kGranularity - 1);
+        if (region.State == MEM_FREE && begin + region.RegionSize > from)
+            VirtualAlloc(reinterpret_cast<void*>(from), begin + region.RegionSize - from, MEM_RESERVE, PAGE_NOACCESS);
     }
     constexpr std::size_t kBlock = 64 << 10;
     std::vector<void*> blocks;

@@ -11,6 +11,19 @@
 #include <atomic>
 #include <vector>
 
+// Command positions among the viewer's menu items (separators take none).
+enum MenuCommand { TranslateItem, ScaleItem, RotateItem, ResetViewItem, AnaglyphModeItem, AnaglyphDepthItem, OpenMeshItem, CopyImageItem, SaveImageItem, CloseItem };
+
+// Posts each key's down and up to the window, a moment apart, as typed.
+inline void postKeys(HWND window, const std::vector<WPARAM>& keys)
+{
+    for (WPARAM key : keys) {
+        PostMessageA(window, WM_KEYDOWN, key, 1);
+        PostMessageA(window, WM_KEYUP, key, 0xC0000001);
+        Sleep(30);
+    }
+}
+
 class MenuDriver {
 public:
     // keys: virtual-key codes posted in order once the menu is visible.
@@ -36,11 +49,7 @@ private:
     {
         GetWindowRect(menu, &where);
         appeared = true;
-        for (WPARAM key : keys) {
-            PostMessageA(owner, WM_KEYDOWN, key, 1);
-            PostMessageA(owner, WM_KEYUP, key, 0xC0000001);
-            Sleep(30);
-        }
+        postKeys(owner, keys);
     }
 
     ModalDriver driver;

@@ -47,6 +47,12 @@ inline HWND waitForWindow(DWORD processId, const char* title, const char* classN
     return search.found;
 }
 
+// A path or argument in double quotes, for a command line.
+inline std::string quoted(const std::string& text)
+{
+    return "\"" + text + "\"";
+}
+
 class ProgramRunner {
 public:
     // program: the build-time path of the executable; arguments are put on
@@ -146,4 +152,66 @@ private:
     std::string errText;
     std::thread outReader;
     std::thread errReader;
+};
+
+// Waits until the window's thread has handled everything sent before.
+inline bool answers(HWND window)
+{
+    DWORD_PTR result = 0;
+    // Not SMTO_ABORTIFHUNG: a program busy with its first picture on a loaded
+    // machine counts as hung after 5 s without taking a message.
+    return SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, kWaitMs, &result) != 0;
+}
+
+const char* const kViewerTitle = "Corvasi - ver.0.10";
+
+// corvasi.exe, with what the tests ask of a running viewer.
+class RunningViewer : public ProgramRunner {
+public:
+    explicit RunningViewer(const std::string& arguments)
+        : ProgramRunner(CORVASI_EXE, arguments)
+    {
+        EXPECT_TRUE(started) << "the viewer did not start";
+    }
+
+    // A visible window of the program, by default its main window.
+    HWND window(const char* title = kViewerTitle, const char* className = nullptr, DWORD timeoutMs = 20000)
+    {
+        return waitForWindow(process.dwProcessId, title, className, timeoutMs);
+    }
+
+    // The main window once it answers; null, the failure reported, when it
+    // does not come up or answer.
+    HWND answeringWindow()
+    {
+        const HWND main = started ? window() : nullptr;
+        if (started && !main)
+            ADD_FAILURE() << "no window titled " << kViewerTitle;
+        else if (main && !answers(main))
+            ADD_FAILURE() << "the window does not answer";
+        else
+            return main;
+        return nullptr;
+    }
+
+    // Everything written to standard output and error, read after the exit.
+    std::string output() { return standardOutput() + standardError(); }
+
+    // Whether the program's thread holds the mouse capture in window.
+    bool capturing(HWND window)
+    {
+        GUITHREADINFO info = {};
+        info.cbSize = sizeof info;
+        return GetGUIThreadInfo(process.dwThreadId, &info) && info.hwndCapture == window;
+    }
+
+    // Closes the window as its close box does: the program must then exit
+    // with 0 and write nothing (the texture manager says "warning : GLTexMan
+    // not cleaned." on standard output when it is destroyed holding textures).
+    void expectCleanExitOnClose(HWND window)
+    {
+        PostMessageA(window, WM_CLOSE, 0, 0);
+        EXPECT_EQ(0, exitCode());
+        EXPECT_EQ("", output());
+    }
 };

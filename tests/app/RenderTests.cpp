@@ -20,11 +20,6 @@ std::string torusPath()
     return dataPath("../../samples/torus.obj");
 }
 
-std::string quoted(const std::string& text)
-{
-    return "\"" + text + "\"";
-}
-
 // The BMP file as an image; an empty image when it cannot be read.
 std::unique_ptr<DibImage> readPicture(const std::string& path)
 {

@@ -11,7 +11,6 @@
 
 #include <psapi.h>
 
-#include <cctype>
 #include <cstdio>
 #include <ostream>
 #include <string>
@@ -133,9 +132,8 @@ TEST(ViewerProcess, RunsWithVersion6OfTheCommonControls)
 {
     // What the manifest is for: the loader gives the running program the
     // side-by-side common controls, not the system folder's version 5.
-    ProgramRunner viewer(CORVASI_EXE, "\"" + dataPath("obj/cube.obj") + "\"");
-    ASSERT_TRUE(viewer.started);
-    const HWND window = waitForWindow(viewer.process.dwProcessId, "Corvasi - ver.0.10");
+    RunningViewer viewer(quoted(dataPath("obj/cube.obj")));
+    const HWND window = viewer.window();
     ASSERT_TRUE(window) << "the viewer did not come up";
 
     std::string controlsPath;
@@ -155,9 +153,7 @@ TEST(ViewerProcess, RunsWithVersion6OfTheCommonControls)
 
     ASSERT_FALSE(controlsPath.empty()) << "comctl32.dll is not loaded";
     // Version 6 is only ever loaded from its side-by-side assembly's folder.
-    std::string lower = controlsPath;
-    for (char& c : lower)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const std::string lower = lowerCase(controlsPath);
     EXPECT_NE(std::string::npos, lower.find("\\winsxs\\")) << controlsPath;
     EXPECT_NE(std::string::npos, lower.find("microsoft.windows.common-controls_6595b64144ccf1df_6.")) << controlsPath;
 }

@@ -6,8 +6,6 @@
 #include "image/DibImage.h"
 #include "mesh/Mesh.h"
 
-#include <commctrl.h>
-
 #include <GL/glext.h>
 
 #include <algorithm>
@@ -17,9 +15,6 @@
 #include <memory>
 
 namespace {
-
-// Command positions among the menu's items (separators take none).
-enum MenuCommand { TranslateItem, ScaleItem, RotateItem, ResetViewItem, AnaglyphModeItem, AnaglyphDepthItem, OpenMeshItem, CopyImageItem, SaveImageItem, CloseItem };
 
 std::string grey()
 {
@@ -81,13 +76,13 @@ std::vector<bool> edgePixels(ViewerWindow& viewer, int width, int height)
     return edge;
 }
 
-// Pixels of a bottom-up 24-bit picture that differ from the frame on show,
-// apart from edge pixels; and, in edges, how many edge pixels there are.
-int differentOffEdges(const Frame& shown, const std::vector<bool>& edge, const unsigned char* rows, int stride,
-                      int& edges)
+// A bottom-up 24-bit picture (what) must hold the frame on show, upright,
+// apart from edge pixels, which must be few.
+void expectShownOffEdges(const char* what, const Frame& shown, const std::vector<bool>& edge,
+                         const unsigned char* rows, int stride)
 {
     int different = 0;
-    edges = 0;
+    int edges = 0;
     for (int y = 0; y < shown.height; ++y) {
         for (int x = 0; x < shown.width; ++x) {
             const unsigned char* p = rows + static_cast<std::size_t>(y) * stride + x * 3;
@@ -98,7 +93,8 @@ int differentOffEdges(const Frame& shown, const std::vector<bool>& edge, const u
                 ++different;
         }
     }
-    return different;
+    EXPECT_EQ(0, different) << what << " holds the picture as shown, upright";
+    EXPECT_LT(edges, shown.width * shown.height / 20);
 }
 
 } // namespace
@@ -225,13 +221,10 @@ TEST_F(ViewerMenuTest, CopyImageOfACoveredViewerPutsTheWholePictureOnTheClipboar
     EXPECT_EQ(512, header->biHeight) << "bottom-up";
     EXPECT_EQ(24, header->biBitCount);
     EXPECT_EQ(static_cast<DWORD>(BI_RGB), header->biCompression);
-    int edges = 0;
-    const int different = differentOffEdges(
-        shown, edge, reinterpret_cast<const unsigned char*>(header) + header->biSize, 1536, edges);
+    expectShownOffEdges("the clipboard", shown, edge, reinterpret_cast<const unsigned char*>(header) + header->biSize,
+                        1536);
     GlobalUnlock(data);
     CloseClipboard();
-    EXPECT_EQ(0, different) << "the clipboard holds the picture as shown, upright";
-    EXPECT_LT(edges, 512 * 512 / 20);
 }
 
 namespace {
@@ -305,9 +298,7 @@ TEST_F(ViewerMenuTest, SaveImageOfAViewerPartlyOffTheScreenWritesTheWholePicture
     EXPECT_EQ(512u, u32(18));
     EXPECT_EQ(512u, u32(22));
     EXPECT_EQ(24, bytes[28]);
-    int edges = 0;
-    EXPECT_EQ(0, differentOffEdges(shown, edge, reinterpret_cast<const unsigned char*>(bytes.data()) + 54, 1536, edges));
-    EXPECT_LT(edges, 512 * 512 / 20);
+    expectShownOffEdges("the file", shown, edge, reinterpret_cast<const unsigned char*>(bytes.data()) + 54, 1536);
 }
 
 TEST_F(ViewerMenuTest, SavingWhereNothingCanBeWrittenWritesNothingAndSaysNothing)
@@ -324,9 +315,7 @@ TEST_F(ViewerMenuTest, SavingWhereNothingCanBeWrittenWritesNothingAndSaysNothing
 
 TEST_F(ViewerMenuTest, CaptureOfANarrowWindowPadsItsRows)
 {
-    RECT rect = {0, 0, 3, 40};
-    AdjustWindowRect(&rect, WS_OVERLAPPEDWINDOW, FALSE);
-    SetWindowPos(viewer.hwnd, nullptr, 0, 0, rect.right - rect.left, rect.bottom - rect.top, SWP_NOMOVE | SWP_NOZORDER);
+    resizeClient(3, 40);
     RECT client;
     GetClientRect(viewer.hwnd, &client);
     std::unique_ptr<DibImage> image(viewer.captureImage());
@@ -346,15 +335,10 @@ TEST_F(ViewerMenuTest, DepthDialogPreviewsAndCancelRestoresTheDepth)
     int depthDuring = 0;
     Frame frameDuring;
     {
-        ModalDriver user("depth dialog", [] { return findShownWindow(nullptr, "Anaglyph Depth"); },
-                         [&](HWND dialog) {
-                             HWND slider = FindWindowExA(dialog, nullptr, "msctls_trackbar32", nullptr);
-                             SendMessageA(slider, WM_KEYDOWN, VK_END, 1);
-                             SendMessageA(slider, WM_KEYUP, VK_END, 0xC0000001);
-                             depthDuring = viewer.anaglyphDepth;
-                             frameDuring = readFrame(viewer);
-                             PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
-                         });
+        DepthDialogUser user([&] {
+            depthDuring = viewer.anaglyphDepth;
+            frameDuring = readFrame(viewer);
+        });
         rightClick(10, 10, MenuDriver::choose(AnaglyphDepthItem));
     }
     EXPECT_EQ(1000, depthDuring) << "the slider edits the depth while the dialog is open";

@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -146,6 +147,23 @@ private:
     std::thread thread;
 };
 
+// A user of the Anaglyph Depth dialog: moves the slider to its far end with
+// the keyboard, calls atFarEnd while the dialog is open, and cancels.
+class DepthDialogUser : public ModalDriver {
+public:
+    explicit DepthDialogUser(const std::function<void()>& atFarEnd)
+        : ModalDriver("depth dialog", [] { return findShownWindow(nullptr, "Anaglyph Depth"); },
+                      [atFarEnd](HWND dialog) {
+                          HWND slider = FindWindowExA(dialog, nullptr, "msctls_trackbar32", nullptr);
+                          SendMessageA(slider, WM_KEYDOWN, VK_END, 1);
+                          SendMessageA(slider, WM_KEYUP, VK_END, 0xC0000001);
+                          atFarEnd();
+                          PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+                      })
+    {
+    }
+};
+
 // A viewer window with a client area of the given size, showing nothing or
 // the given mesh.
 class ViewerTest : public ::testing::Test {
@@ -192,6 +210,15 @@ protected:
         }
     }
 
+    // Resizes the window to a client area of width x height.
+    void resizeClient(int width, int height)
+    {
+        RECT rect = {0, 0, width, height};
+        AdjustWindowRect(&rect, WS_OVERLAPPEDWINDOW, FALSE);
+        SetWindowPos(viewer.hwnd, nullptr, 0, 0, rect.right - rect.left, rect.bottom - rect.top,
+                     SWP_NOMOVE | SWP_NOZORDER);
+    }
+
     Frame show()
     {
         viewer.redraw();
@@ -222,9 +249,9 @@ inline std::string writeUnicodeMesh()
     std::wstring wide(folder.size() + 1, L'\0');
     MultiByteToWideChar(CP_UTF8, 0, folder.c_str(), -1, &wide[0], static_cast<int>(wide.size()));
     CreateDirectoryW(wide.c_str(), nullptr);
-    const char tga[] = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 1, 0, 24, 0, 0, 0, '\xFF'};
     const std::string obj = folder + "\\面ü.obj";
-    const bool written = writeFile(folder + "\\紋理é.tga", std::string(tga, sizeof tga)) &&
+    const std::string red = tgaFile(1, 1, 3, [](int, int, int c) { return c == 2 ? 255 : 0; });
+    const bool written = writeFile(folder + "\\紋理é.tga", red) &&
                          writeFile(folder + "\\面ü.mtl", "newmtl red\nKd 1 1 1\nmap_Kd 紋理é.tga\n") &&
                          writeFile(obj, "v -50 -50 0\nv 50 -50 0\nv 50 50 0\nv -50 50 0\nvt 0 0\nusemtl red\nf 1/1 2/1 3/1 4/1\n");
     return written ? obj : std::string();

@@ -39,23 +39,37 @@ int litChannel(double kd, double ka, double nDotL)
     return static_cast<int>(std::lround(std::min(1.0, value) * 255.0));
 }
 
-// Pixels across the middle row that are not background.
-int coveredColumns(const Frame& frame, int y)
+// Pixels that are not background on the line from (x, y) to the frame's
+// edge in steps of (dx, dy).
+int covered(const Frame& frame, int x, int y, int dx, int dy)
 {
     int count = 0;
-    for (int x = 0; x < frame.width; ++x)
-        if (!isBackground(frame.at(x, y)))
-            ++count;
+    for (; x < frame.width && y < frame.height; x += dx, y += dy)
+        count += !isBackground(frame.at(x, y));
     return count;
 }
 
-int coveredRows(const Frame& frame, int x)
+int coveredColumns(const Frame& frame, int y) { return covered(frame, 0, y, 1, 0); }
+int coveredRows(const Frame& frame, int x) { return covered(frame, x, 0, 0, 1); }
+
+// A square with the texture coordinates of a picture shown upright.
+const char* const kPictureSquare = "v -50 -50 0\nv 50 -50 0\nv 50 50 0\nv -50 50 0\n"
+                                   "vt 0 1\nvt 1 1\nvt 1 0\nvt 0 0\n"
+                                   "usemtl picture\nf 1/1 2/2 3/3 4/4\n";
+
+// The four quarters of that square showing a picture of red, green over
+// blue, white.
+void expectQuadrants(const Frame& frame)
 {
-    int count = 0;
-    for (int y = 0; y < frame.height; ++y)
-        if (!isBackground(frame.at(x, y)))
-            ++count;
-    return count;
+    const int quarter = 51; // a quarter of the square's ~204 pixels
+    const Rgb topLeft = frame.at(256 - quarter, 256 - quarter);
+    const Rgb topRight = frame.at(256 + quarter, 256 - quarter);
+    const Rgb bottomLeft = frame.at(256 - quarter, 256 + quarter);
+    const Rgb bottomRight = frame.at(256 + quarter, 256 + quarter);
+    EXPECT_TRUE(topLeft.r > 200 && topLeft.g < 40 && topLeft.b < 40) << "red at the top left";
+    EXPECT_TRUE(topRight.g > 200 && topRight.r < 40 && topRight.b < 40) << "green at the top right";
+    EXPECT_TRUE(bottomLeft.b > 200 && bottomLeft.r < 40 && bottomLeft.g < 40) << "blue at the bottom left";
+    EXPECT_TRUE(bottomRight.r > 200 && bottomRight.g > 200 && bottomRight.b > 200) << "white at the bottom right";
 }
 
 } // namespace
@@ -68,9 +82,7 @@ TEST_F(ViewerTest, WithoutAMeshBothFramesAreUniformGrey)
         const Frame frame = show();
         int off = 0;
         for (int y = 0; y < frame.height; y += 7)
-            for (int x = 0; x < frame.width; x += 7)
-                if (!isBackground(frame.at(x, y)))
-                    ++off;
+            off += covered(frame, 0, y, 7, 0);
         EXPECT_EQ(0, off) << (anaglyph ? "anaglyph" : "plain");
     }
 }
@@ -155,21 +167,8 @@ TEST_F(ViewerTest, TexturedSquareShowsItsTexelsUpright)
                                  0, 0, 255, 0, 255, 0,       // top row: red, green (BGR)
                                  255, 0, 0, 255, 255, 255};  // bottom row: blue, white
     writeFile(scratchPath("quadrants.tga"), std::string(reinterpret_cast<const char*>(tga), sizeof tga));
-    const std::string obj =
-        "v -50 -50 0\nv 50 -50 0\nv 50 50 0\nv -50 50 0\n"
-        "vt 0 1\nvt 1 1\nvt 1 0\nvt 0 0\n"
-        "usemtl picture\nf 1/1 2/2 3/3 4/4\n";
-    createViewer(writeMesh("textured", obj, "newmtl picture\nKd 1 1 1\nmap_Kd quadrants.tga\n"));
-    const Frame frame = show();
-    const int quarter = 51; // a quarter of the square's ~204 pixels
-    const Rgb topLeft = frame.at(256 - quarter, 256 - quarter);
-    const Rgb topRight = frame.at(256 + quarter, 256 - quarter);
-    const Rgb bottomLeft = frame.at(256 - quarter, 256 + quarter);
-    const Rgb bottomRight = frame.at(256 + quarter, 256 + quarter);
-    EXPECT_TRUE(topLeft.r > 200 && topLeft.g < 40 && topLeft.b < 40) << "red at the top left";
-    EXPECT_TRUE(topRight.g > 200 && topRight.r < 40 && topRight.b < 40) << "green at the top right";
-    EXPECT_TRUE(bottomLeft.b > 200 && bottomLeft.r < 40 && bottomLeft.g < 40) << "blue at the bottom left";
-    EXPECT_TRUE(bottomRight.r > 200 && bottomRight.g > 200 && bottomRight.b > 200) << "white at the bottom right";
+    createViewer(writeMesh("textured", kPictureSquare, "newmtl picture\nKd 1 1 1\nmap_Kd quadrants.tga\n"));
+    expectQuadrants(show());
     ASSERT_EQ(1u, viewer.textures.entries.size());
 }
 
@@ -177,10 +176,6 @@ TEST_F(ViewerTest, PngJpegAndBmpTexturesLookLikeTheTgaOfTheSamePicture)
 {
     // Red, green over blue, white: the TGA file and ImageMagick's PNG, BMP
     // and JPEG of it (tests/data/textures), each on the same square.
-    const std::string obj =
-        "v -50 -50 0\nv 50 -50 0\nv 50 50 0\nv -50 50 0\n"
-        "vt 0 1\nvt 1 1\nvt 1 0\nvt 0 0\n"
-        "usemtl picture\nf 1/1 2/2 3/3 4/4\n";
     const struct {
         const char* extension;
         int tolerance; // JPEG is lossy
@@ -192,17 +187,13 @@ TEST_F(ViewerTest, PngJpegAndBmpTexturesLookLikeTheTgaOfTheSamePicture)
         const std::string picture = std::string("quadrants.") + format.extension;
         ASSERT_TRUE(writeFile(scratchPath(picture), readFile(dataPath("textures/" + picture))));
         const std::string mtl = "newmtl picture\nKd 1 1 1\nmap_Kd " + picture + "\n";
-        viewer.openMesh(writeMesh(std::string("quadrants-") + format.extension, obj, mtl).c_str());
+        viewer.openMesh(writeMesh(std::string("quadrants-") + format.extension, kPictureSquare, mtl).c_str());
         const Frame frame = show();
         ASSERT_EQ(1u, viewer.textures.entries.size());
         EXPECT_TRUE(viewer.textures.entries[0]->valid);
         if (tga.rgb.empty()) {
             tga = frame;
-            const Rgb topLeft = frame.at(256 - 51, 256 - 51);
-            const Rgb bottomRight = frame.at(256 + 51, 256 + 51);
-            EXPECT_TRUE(topLeft.r > 200 && topLeft.g < 40 && topLeft.b < 40) << "red at the top left";
-            EXPECT_TRUE(bottomRight.r > 200 && bottomRight.g > 200 && bottomRight.b > 200)
-                << "white at the bottom right";
+            expectQuadrants(frame);
             continue;
         }
         ASSERT_EQ(tga.rgb.size(), frame.rgb.size());
@@ -215,8 +206,7 @@ TEST_F(ViewerTest, PngJpegAndBmpTexturesLookLikeTheTgaOfTheSamePicture)
 
 TEST_F(ViewerTest, MaterialsNamingOneFileInOtherCaseShareOneTexture)
 {
-    const unsigned char tga[] = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 1, 0, 24, 0, 0, 255, 0};
-    writeFile(scratchPath("shared.tga"), std::string(reinterpret_cast<const char*>(tga), sizeof tga));
+    writeFile(scratchPath("shared.tga"), tgaFile(1, 1, 3, [](int, int, int c) { return c == 1 ? 255 : 0; }));
     const std::string obj = "v -50 -50 0\nv 50 -50 0\nv 50 50 0\nv -50 50 0\n"
                             "usemtl a\nf 1 2 3\nusemtl b\nf 1 3 4\n";
     createViewer(writeMesh("shared-texture", obj, "newmtl a\nmap_Kd shared.tga\nnewmtl b\nmap_Kd SHARED.TGA\n"));
@@ -297,10 +287,7 @@ TEST_F(ViewerTest, DragModeNoneIgnoresTheLeftButtonButNotTheWheel)
 TEST_F(ViewerTest, ResizingRepaintsWithTheNewAspectRatio)
 {
     createViewer(writeMesh("resize-square", square(), squareMtl()));
-    RECT rect = {0, 0, 600, 300};
-    AdjustWindowRect(&rect, WS_OVERLAPPEDWINDOW, FALSE);
-    SetWindowPos(viewer.hwnd, nullptr, 0, 0, rect.right - rect.left, rect.bottom - rect.top,
-                 SWP_NOMOVE | SWP_NOZORDER);
+    resizeClient(600, 300);
     EXPECT_EQ(600.0, viewer.camera.viewportWidth);
     EXPECT_EQ(300.0, viewer.camera.viewportHeight);
     const Frame frame = readFrame(viewer);
@@ -309,17 +296,16 @@ TEST_F(ViewerTest, ResizingRepaintsWithTheNewAspectRatio)
     EXPECT_NEAR(coveredRows(frame, 300), coveredColumns(frame, 150), 2);
 
     // A client area of no height (minimised) must not break the next frames.
-    SetWindowPos(viewer.hwnd, nullptr, 0, 0, rect.right - rect.left, rect.bottom - rect.top - 300,
-                 SWP_NOMOVE | SWP_NOZORDER);
-    SetWindowPos(viewer.hwnd, nullptr, 0, 0, rect.right - rect.left, rect.bottom - rect.top,
-                 SWP_NOMOVE | SWP_NOZORDER);
+    resizeClient(600, 0);
+    resizeClient(600, 300);
     EXPECT_NEAR(coveredRows(readFrame(viewer), 300), 120, 3);
 }
 
 namespace {
 
-// A drop as the shell makes it, the names in UTF-16; paths are UTF-8.
-HDROP makeDrop(const std::vector<std::string>& paths)
+// Drops files on the window as the shell does, the names in UTF-16; paths
+// are UTF-8.
+void dropFiles(HWND window, const std::vector<std::string>& paths)
 {
     std::wstring list;
     for (const std::string& path : paths) {
@@ -334,7 +320,7 @@ HDROP makeDrop(const std::vector<std::string>& paths)
     drop->fWide = TRUE;
     std::memcpy(reinterpret_cast<char*>(drop) + sizeof(DROPFILES), list.data(), list.size() * sizeof(wchar_t));
     GlobalUnlock(memory);
-    return static_cast<HDROP>(memory);
+    SendMessageA(window, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0);
 }
 
 } // namespace
@@ -347,7 +333,7 @@ TEST_F(ViewerTest, DroppingOneFileOpensItAndResetsTheView)
     viewer.camera.scale = 2;
     viewer.anaglyphMode = true;
     const std::string other = writeMesh("dropped", square(0.5), squareMtl());
-    SendMessageA(viewer.hwnd, WM_DROPFILES, reinterpret_cast<WPARAM>(makeDrop({other})), 0);
+    dropFiles(viewer.hwnd, {other});
     ASSERT_TRUE(viewer.mesh);
     EXPECT_NE(first, viewer.mesh);
     EXPECT_EQ(0.5, viewer.mesh->positions[0].z);
@@ -356,12 +342,12 @@ TEST_F(ViewerTest, DroppingOneFileOpensItAndResetsTheView)
     EXPECT_TRUE(viewer.anaglyphMode) << "opening keeps the mode";
 
     const Mesh* current = viewer.mesh;
-    SendMessageA(viewer.hwnd, WM_DROPFILES, reinterpret_cast<WPARAM>(makeDrop({other, other})), 0);
+    dropFiles(viewer.hwnd, {other, other});
     EXPECT_EQ(current, viewer.mesh) << "two files open nothing";
 
     const std::string unicode = writeUnicodeMesh();
     ASSERT_FALSE(unicode.empty());
-    SendMessageA(viewer.hwnd, WM_DROPFILES, reinterpret_cast<WPARAM>(makeDrop({unicode})), 0);
+    dropFiles(viewer.hwnd, {unicode});
     EXPECT_TRUE(isRed(show().at(256, 256))) << "the mesh and its texture, named in CJK and accented letters";
 }
 
@@ -379,7 +365,7 @@ TEST_F(ViewerTest, AFileThatCannotBeLoadedKeepsTheOldMeshAndSaysSo)
     EXPECT_EQ(before.rgb, show().rgb) << "the picture stays";
 
     const std::string farAway = scratchPath(std::string(300, 'x') + ".obj");
-    SendMessageA(viewer.hwnd, WM_DROPFILES, reinterpret_cast<WPARAM>(makeDrop({farAway})), 0);
+    dropFiles(viewer.hwnd, {farAway});
     EXPECT_EQ("Cannot load mesh : " + farAway, watcher.lastText()) << "a dropped path past MAX_PATH comes whole";
 }
 

@@ -136,14 +136,14 @@ focus() {
   sleep 0.2
 }
 
-# Sends a key to a window until the check says it took effect; the check must
-# turn true only once the key has acted.
-press() { # window, key, check, seconds
+# Sends a key to a window until the check (a command and its arguments) says
+# it took effect; the check must turn true only once the key has acted.
+press() { # window, key, seconds, check...
   local tries
   for tries in 1 2 3; do
     focus "$1"
     x key "$2"
-    within "${4:-5}" "$3" && return 0
+    within "$3" "${@:4}" && return 0
   done
   return 1
 }
@@ -166,24 +166,24 @@ enter_file_name() { # dialog name, path, check
 }
 
 # Opens the menu at a client point and carries out the item of a mnemonic
-# key, until the check says the command took effect; with "confirm", a key
+# key, until the check says the command took effect; with confirm=1, a key
 # that only selects the item (two items share it) is followed by Return. The
 # menu takes keys through the viewer's X window. A lost key leaves the menu
 # open: it is closed and opened again.
-choose() { # x, y, key, check, [confirm]
+choose() { # x, y, key, check...
   local tries
   for tries in 1 2 3; do
     open_menu "$1" "$2"
     focus "$window"
     x key "$3"
-    within 3 "$4" && return 0
-    if menu_open && [ "${5:-}" = confirm ]; then
+    within 3 "${@:4}" && return 0
+    if menu_open && [ "${confirm:-}" = 1 ]; then
       focus "$window"
       x key Return
-      within 3 "$4" && return 0
+      within 3 "${@:4}" && return 0
     fi
-    menu_open && press "$window" Escape menu_closed 2
-    "$4" && return 0
+    menu_open && press "$window" Escape 2 menu_closed
+    "${@:4}" && return 0
     echo "   (the menu did not take the key $3; again)"
   done
   fail "the menu item of the key $3 did not work in three tries"
@@ -214,10 +214,9 @@ step "a right click opens the menu at the pointer; Anaglyph Mode"
 open_menu 150 120
 eval "$(x getmouselocation --shell)"
 [ "$menu_x" = "$X" ] && [ "$menu_y" = "$Y" ] || fail "the menu is at $menu_x,$menu_y, the pointer at $X,$Y"
-press "$window" Escape menu_closed || fail "Escape did not close the menu"
+press "$window" Escape 5 menu_closed || fail "Escape did not close the menu"
 expect_picture "$work/start.png" "the start view after the menu was dismissed"
-shows_anaglyph() { shows_now "$work/anaglyph.png"; }
-choose 150 120 n shows_anaglyph
+choose 150 120 n shows_now "$work/anaglyph.png"
 expect_picture "$work/anaglyph.png" "the red/cyan picture"
 
 step "a left drag turns the mesh"
@@ -233,19 +232,16 @@ expect_picture "$work/turned.png" "the view turned by 30 and tilted by 18 degree
 step "the wheel zooms"
 # Wine sends the wheel to the focus window. A notch that is lost leaves the
 # turned picture; one more is sent then.
-shows_closer() { shows_now "$work/closer.png"; }
-shows_turned() { shows_now "$work/turned.png"; }
 for tries in 1 2 3; do
   focus "$window"
   x mousemove --window "$window" 256 256 click 4
-  within 5 shows_closer && break
-  shows_turned || break
+  within 5 shows_now "$work/closer.png" && break
+  shows_now "$work/turned.png" || break
 done
 expect_picture "$work/closer.png" "the view one wheel notch closer"
 
 step "Anaglyph Depth: the slider changes the picture before OK"
-depth_dialog_up() { appears "Anaglyph Depth"; }
-choose 100 100 d depth_dialog_up
+choose 100 100 d appears "Anaglyph Depth"
 dialog=$(named "Anaglyph Depth")
 eval "$(x getwindowgeometry --shell "$window")"
 left=$X top=$Y
@@ -257,16 +253,14 @@ deep_behind_dialog() {
     [ "$(on_show_differing "$work/deep-masked.png" "$work/now-masked.png")" = 0 ]
 }
 # End: the slider's far end, 100.0%.
-press "$dialog" End deep_behind_dialog 10 || fail "the picture behind the open dialog is not the 100% depth picture"
+press "$dialog" End 10 deep_behind_dialog || fail "the picture behind the open dialog is not the 100% depth picture"
 appears "Anaglyph Depth" || fail "the dialog closed too early"
-depth_dialog_gone() { gone "Anaglyph Depth"; }
-press "$dialog" Return depth_dialog_gone 8 || fail "OK did not close the depth dialog"
+press "$dialog" Return 8 gone "Anaglyph Depth" || fail "OK did not close the depth dialog"
 expect_picture "$work/deep.png" "the 100% depth picture after OK"
 
 step "Save Image writes the picture on show"
 saved=$work/saved.bmp
-save_dialog_up() { appears "Save image as"; }
-choose 100 100 a save_dialog_up
+choose 100 100 a appears "Save image as"
 sleep 0.5 # the dialog fills its lists after it shows
 full_size() { [ "$(stat -c %s "$saved" 2>/dev/null)" = $((54 + 512 * 512 * 3)) ]; }
 enter_file_name "Save image as" "$(winpath "$saved")" full_size || fail "no complete 512x512 BMP file was written"
@@ -278,8 +272,7 @@ expect_picture "$work/saved.png" "the saved picture"
 step "Open Mesh with a broken file: the message, and the old picture stays"
 # "Open Mesh(&O)" and "Close(&O)" share their letter: where the key only
 # selects the first of them, Return carries it out.
-open_dialog_up() { appears "Open Mesh"; }
-choose 100 100 o open_dialog_up confirm
+confirm=1 choose 100 100 o appears "Open Mesh"
 sleep 0.5
 box_up() { box=$(named "Corvasi") && [ -n "$box" ]; }
 enter_file_name "Open Mesh" "$(winpath "$broken")" box_up || fail "no \"Corvasi\" message box about the broken mesh"
@@ -287,8 +280,7 @@ WIDTH=0 HEIGHT=0
 eval "$(x getwindowgeometry --shell "$box" 2>/dev/null)"
 [ "$WIDTH" -gt 0 ] && [ "$WIDTH" -lt 512 ] && [ "$HEIGHT" -lt 200 ] || fail "the \"Corvasi\" window is ${WIDTH}x$HEIGHT, not a message box"
 gone "Open Mesh" || fail "the open dialog stays in front of the message"
-box_gone() { gone "Corvasi"; }
-press "$box" Return box_gone 8 || fail "the message box did not go away"
+press "$box" Return 8 gone "Corvasi" || fail "the message box did not go away"
 expect_picture "$work/deep.png" "the old picture after the failed open"
 
 step "Close ends the program with exit code 0"
@@ -304,7 +296,7 @@ for tries in 1 2 3; do
   sleep 0.3
   x click 1
   within 10 ended && break
-  menu_open && press "$window" Escape menu_closed 2
+  menu_open && press "$window" Escape 2 menu_closed
 done
 ended || fail "the program did not end after Close"
 wait "$viewer"

@@ -8,10 +8,7 @@
 #   install-test.sh ROOT BUILD_TREE
 set -uo pipefail
 root=$1 tree=$2
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-failures=0
-fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
+. "$(dirname "${BASH_SOURCE[0]}")/checks.sh"
 real_wineprefix=${WINEPREFIX:-}
 
 home=$work/home
@@ -64,10 +61,7 @@ expected="RUN=$fake/bin/wine WINELOADER=
 WINEPREFIX=$prefix/share/corvasi/wineprefix
 ARG=$prefix/share/corvasi/corvasi.exe
 ARG=Z:${work//\//\\}\\my meshes\\torus.obj"
-[ "$launched" = "$expected" ] || fail "the viewer's launcher gave Wine:
-$launched
-instead of:
-$expected"
+same "the viewer's launcher gave Wine" "$launched" "$expected"
 
 launched=$(launch ok32 "$prefix/bin/corvasi-render" --anaglyph --turn -30 --size 64x48 -o out.bmp /data/a.obj)
 expected="RUN=$fake/bin/wine WINELOADER=
@@ -81,10 +75,7 @@ ARG=64x48
 ARG=-o
 ARG=Z:${work//\//\\}\\my meshes\\out.bmp
 ARG=Z:\\data\\a.obj"
-[ "$launched" = "$expected" ] || fail "the renderer's launcher gave Wine:
-$launched
-instead of:
-$expected"
+same "the renderer's launcher gave Wine" "$launched" "$expected"
 
 # The program and the Wine the source tree's launcher takes: the 32-bit one
 # with Debian's `wine` where 32-bit programs run, else (or when forced) the
@@ -104,10 +95,7 @@ while read -r host force tree loader wineloader; do
   launched=$(launch "$host" ${force:+CORVASI_FORCE_WIN64=$force} "$src/packaging/corvasi" | grep -v ^WINEPREFIX=)
   expected="RUN=$fake/$loader WINELOADER=${wineloader:+$fake/$wineloader}
 ARG=$src/build/$tree/corvasi.exe"
-  [ "$launched" = "$expected" ] || fail "with the $host loaders${force:+, CORVASI_FORCE_WIN64=$force,} the launcher gave Wine:
-$launched
-instead of:
-$expected"
+  same "with the $host loaders${force:+, CORVASI_FORCE_WIN64=$force,} the launcher gave Wine" "$launched" "$expected"
 done <<'EOF'
 ok32 -  i686   bin/wine    -
 ok32 1  x86_64 ok32/wine64 ok32/wine64
@@ -148,8 +136,4 @@ HOME=$home bash "$root/scripts/install-linux.sh" --uninstall >/dev/null || fail 
 left=$(cd "$prefix" && find . -type f | sort)
 [ -z "$left" ] || fail "left after uninstalling: $left"
 
-if [ $failures -gt 0 ]; then
-  echo "0 passed, $failures failed"
-  exit 1
-fi
-echo "installed, launched and removed again"
+finish "installed, launched and removed again"

@@ -14,10 +14,7 @@ case $target in
   x86_64) name=corvasi-0.10-win64; machine=6486 ;; # IMAGE_FILE_MACHINE_AMD64
   *) echo "package-test: unknown target $target" >&2; exit 2 ;;
 esac
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-failures=0
-fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
+. "$(dirname "${BASH_SOURCE[0]}")/checks.sh"
 
 # Two copies of the programs that differ in everything but their bytes.
 mkdir -p "$work/a" "$work/b"
@@ -38,23 +35,16 @@ two=$work/two/$name.zip
 [ -f "$one" ] && [ -f "$two" ] || { echo "FAIL: no archive $name.zip" >&2; exit 1; }
 cmp -s "$one" "$two" || fail "two builds of $name.zip differ"
 
-expected="$name/README.md
-$name/corvasi-render.exe
-$name/corvasi.exe
-$name/samples/README.md
-$name/samples/stone.mtl
-$name/samples/tile.obj
-$name/samples/tile.png
-$name/samples/torus.mtl
-$name/samples/torus.obj
-$name/samples/torus.tga"
+# The files copied from the source tree, and the entries in byte order.
+copied="README.md samples/README.md samples/stone.mtl samples/tile.obj samples/tile.png samples/torus.mtl
+  samples/torus.obj samples/torus.tga"
+expected=$(printf "$name/%s\n" $copied corvasi.exe corvasi-render.exe | LC_ALL=C sort)
 listed=$("$cmake" -E tar tf "$one")
 [ "$listed" = "$expected" ] || fail "entries of $name.zip: $(echo $listed)"
 
 mkdir "$work/x"
 (cd "$work/x" && TZ=UTC "$cmake" -E tar xf "$one")
-for file in README.md samples/README.md samples/stone.mtl samples/tile.obj samples/tile.png samples/torus.mtl \
-  samples/torus.obj samples/torus.tga; do
+for file in $copied; do
   cmp -s "$root/$file" "$work/x/$name/$file" || fail "$file differs from the source"
 done
 while read -r entry; do
@@ -89,8 +79,4 @@ for program in corvasi corvasi-render; do
   [ "$(stat -c %s "$exe")" -lt "$(stat -c %s "$tree/$program.exe")" ] || fail "$program.exe is not stripped"
 done
 
-if [ $failures -gt 0 ]; then
-  echo "0 passed, $failures failed"
-  exit 1
-fi
-echo "$name.zip: the same bytes twice, $(echo "$listed" | wc -l) entries as expected"
+finish "$name.zip: the same bytes twice, $(echo "$listed" | wc -l) entries as expected"

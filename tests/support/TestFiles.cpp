@@ -99,3 +99,31 @@ std::string readFile(const std::string& path)
     std::fclose(file);
     return bytes;
 }
+
+std::string tgaFile(int width, int height, int bytesPerPixel, const std::function<int(int, int, int)>& colour,
+                    bool topDown)
+{
+    std::string bytes(18, '\0');
+    bytes[2] = 2;
+    bytes[12] = static_cast<char>(width & 0xFF);
+    bytes[13] = static_cast<char>(width >> 8);
+    bytes[14] = static_cast<char>(height & 0xFF);
+    bytes[15] = static_cast<char>(height >> 8);
+    bytes[16] = static_cast<char>(bytesPerPixel * 8);
+    bytes[17] = static_cast<char>((bytesPerPixel == 4 ? 8 : 0) | (topDown ? 0x20 : 0));
+    for (int row = 0; row < height; ++row) {
+        const int y = topDown ? height - 1 - row : row;
+        for (int x = 0; x < width; ++x)
+            for (int c = 0; c < bytesPerPixel; ++c)
+                bytes += static_cast<char>(colour(x, y, c));
+    }
+    return bytes;
+}
+
+std::string lowerCase(std::string text)
+{
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 
 // Paths of test fixtures and scratch files, in the form the program under
@@ -37,6 +38,16 @@ bool writeFile(const std::string& path, const std::string& bytes);
 
 // Reads a whole file; empty when it cannot.
 std::string readFile(const std::string& path);
+
+// An uncompressed TGA file of width x height pixels of bytesPerPixel bytes
+// (4: with 8 alpha bits): byte c of pixel (x, y), y = 0 the bottom row, is
+// colour(x, y, c), in file order (blue, green, red, alpha). Rows are stored
+// bottom-up, or top-down when topDown.
+std::string tgaFile(int width, int height, int bytesPerPixel, const std::function<int(int, int, int)>& colour,
+                    bool topDown = false);
+
+// The text with ASCII capitals made small (Windows paths compare so).
+std::string lowerCase(std::string text);
 
 // Converts a build-time Unix path to the form the program uses.
 std::string nativePath(const std::string& unixPath);
