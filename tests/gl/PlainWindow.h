@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <vector>
+
 // A shown top-level popup window with no pixel format yet, for GLContext to take
 // over. Its class has no CS_OWNDC, like the viewer's, so every GetDC hands
 // out a DC of the shared cache and one that is never given back shows: a
@@ -33,4 +35,26 @@ public:
 
 private:
     HHOOK hook = nullptr;
+};
+
+// Records, while it lives, the calls this program makes through its import
+// table (the GLContext code's included) that leave no trace on a window:
+// the classes given to RegisterClassExA, the names asked of
+// wglGetProcAddress, the sample counts given to wglChoosePixelFormatARB and
+// the intervals given to wglSwapIntervalEXT. Every call goes on to the real
+// function. One recorder at a time.
+class WglCallRecorder {
+public:
+    WglCallRecorder();
+    ~WglCallRecorder();
+
+    WglCallRecorder(const WglCallRecorder&) = delete;
+    WglCallRecorder& operator=(const WglCallRecorder&) = delete;
+
+    bool hooked() const;
+    // How often a class of that name was registered or that name looked up.
+    int registrations(const char* className) const;
+    int lookups(const char* procName) const;
+    const std::vector<int>& chooseSamples() const;
+    const std::vector<int>& swapIntervals() const;
 };
