@@ -1,5 +1,7 @@
 #include "image/DibSource.h"
 
+#include "image/ByteOrder.h"
+
 #include <algorithm>
 #include <climits>
 #include <cstdint>
@@ -10,27 +12,16 @@ namespace {
 
 constexpr std::uint32_t kUncompressed = 0; // BI_RGB
 
-std::uint32_t readU32(const unsigned char* p)
-{
-    return (std::uint32_t)p[0] | ((std::uint32_t)p[1] << 8) | ((std::uint32_t)p[2] << 16)
-           | ((std::uint32_t)p[3] << 24);
-}
-
-std::int32_t readS32(const unsigned char* p)
-{
-    const std::uint32_t u = readU32(p);
-    return u <= (std::uint32_t)INT32_MAX ? (std::int32_t)u : -(std::int32_t)(~u) - 1;
-}
-
-unsigned readU16(const unsigned char* p)
-{
-    return (unsigned)p[0] | ((unsigned)p[1] << 8);
-}
-
 // Bytes per stored row, padded to 4; 64-bit so that no width can wrap it.
 std::uint64_t storedRowSize(int bitCount, int width)
 {
-    return ((std::uint64_t)width * (std::uint64_t)bitCount + 31) / 32 * 4;
+    return (static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(bitCount) + 31) / 32 * 4;
+}
+
+// Where row y of rows of rowSize bytes starts; both are not negative.
+std::size_t rowOffset(int y, std::size_t rowSize)
+{
+    return static_cast<std::size_t>(y) * rowSize;
 }
 
 } // namespace
@@ -56,10 +47,10 @@ void expandIndexed(int bitCount, const unsigned char* palette, int colourCount,
     for (int i = 0; i < entries; ++i)
         std::memcpy(table[i], palette + 4 * i, 3);
 
-    const std::size_t rowSize = (std::size_t)storedRowSize(bitCount, width);
+    const std::size_t rowSize = storedRowSize(bitCount, width);
     for (int y = 0; y < height; ++y) {
-        const unsigned char* row = source + (std::size_t)(topDown ? height - 1 - y : y) * rowSize;
-        unsigned char* out = bits + (std::size_t)y * (std::size_t)stride;
+        const unsigned char* row = source + rowOffset(topDown ? height - 1 - y : y, rowSize);
+        unsigned char* out = bits + rowOffset(y, stride);
         for (int x = 0; x < width; ++x) {
             unsigned index;
             if (bitCount == 8)
@@ -101,8 +92,8 @@ std::size_t DibSource::readHeader(const unsigned char* block, std::size_t length
 
     std::size_t count = 0;
     if (fileBitCount <= 8)
-        count = colorsUsed != 0 ? colorsUsed : (std::size_t)1 << fileBitCount;
-    if (count > (length - headerSize) / 4 || count > (std::size_t)INT_MAX / 4)
+        count = colorsUsed != 0 ? colorsUsed : std::size_t{1} << fileBitCount;
+    if (count > (length - headerSize) / 4 || count > std::size_t{INT_MAX} / 4)
         return 0;
 
     try {
@@ -112,10 +103,10 @@ std::size_t DibSource::readHeader(const unsigned char* block, std::size_t length
     }
     width = fileWidth;
     height = rowCount;
-    bitCount = (int)fileBitCount;
+    bitCount = static_cast<int>(fileBitCount);
     topDown = fileHeight < 0;
-    colourCount = (int)count;
-    rowSize = (int)storedRowSize(bitCount, width);
+    colourCount = static_cast<int>(count);
+    rowSize = static_cast<int>(storedRowSize(bitCount, width));
     rows.clear();
     return headerSize + count * 4;
 }
@@ -131,9 +122,9 @@ bool DibSource::readPacked(const unsigned char* block, std::size_t length)
         const std::uint32_t tableEntries = readU32(block + 32);
         if (tableEntries > (length - offset) / 4)
             return false;
-        offset += (std::size_t)tableEntries * 4;
+        offset += std::size_t{tableEntries} * 4;
     }
-    const std::size_t size = (std::size_t)rowSize * (std::size_t)height;
+    const std::size_t size = rowOffset(height, rowSize);
     if (size > length - offset)
         return false;
     try {
@@ -146,7 +137,7 @@ bool DibSource::readPacked(const unsigned char* block, std::size_t length)
 
 void DibSource::expandInto(unsigned char* bits, int stride) const
 {
-    if (rows.size() < (std::size_t)rowSize * (std::size_t)height)
+    if (rows.size() < rowOffset(height, rowSize))
         return;
     if (bitCount != 24) {
         expandIndexed(bitCount, palette.data(), colourCount, rows.data(), topDown, bits, width,
@@ -154,8 +145,8 @@ void DibSource::expandInto(unsigned char* bits, int stride) const
         return;
     }
     for (int y = 0; y < height; ++y) {
-        const std::size_t from = (std::size_t)(topDown ? height - 1 - y : y) * (std::size_t)rowSize;
-        std::memcpy(bits + (std::size_t)y * (std::size_t)stride, rows.data() + from,
-                    (std::size_t)width * 3);
+        const std::size_t from = rowOffset(topDown ? height - 1 - y : y, rowSize);
+        std::memcpy(bits + rowOffset(y, stride), rows.data() + from,
+                    static_cast<std::size_t>(width) * 3);
     }
 }

@@ -1,5 +1,6 @@
 #include "image/TgaImage.h"
 
+#include "image/ByteOrder.h"
 #include "platform/Runtime.h"
 
 #include <cstddef>
@@ -22,17 +23,6 @@ using Block = std::unique_ptr<unsigned char[]>;
 Block allocate(std::size_t size)
 {
     return Block(new (std::nothrow) unsigned char[size]);
-}
-
-unsigned readU16(const unsigned char* p)
-{
-    return p[0] | (p[1] << 8);
-}
-
-void writeU16(unsigned char* p, int value)
-{
-    p[0] = static_cast<unsigned char>(value & 0xFF);
-    p[1] = static_cast<unsigned char>((value >> 8) & 0xFF);
 }
 
 // What a file's header tells us about its pixels.
