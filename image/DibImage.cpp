@@ -96,13 +96,17 @@ bool DibImage::copyToClipboard(HWND owner) const
     std::memcpy(block, &header, sizeof header);
     std::memcpy(block + sizeof header, bits, pixelBytes);
     GlobalUnlock(memory);
+    return giveToClipboard(owner, CF_DIB, memory);
+}
 
+bool giveToClipboard(HWND owner, UINT format, HGLOBAL memory)
+{
     if (!OpenClipboard(owner)) {
         GlobalFree(memory);
         return false;
     }
     EmptyClipboard();
-    const bool placed = SetClipboardData(CF_DIB, memory) != nullptr;
+    const bool placed = SetClipboardData(format, memory) != nullptr;
     CloseClipboard();
     // The clipboard owns the memory only once it has taken it.
     if (!placed)
