@@ -18,15 +18,15 @@ std::string tgaHeader(int type, int width, int height, int depth, int descriptor
                       int idLength = 0, int colourMapType = 0)
 {
     std::string h(18, '\0');
-    h[0] = (char)idLength;
-    h[1] = (char)colourMapType;
-    h[2] = (char)type;
-    h[12] = (char)(width & 0xFF);
-    h[13] = (char)(width >> 8);
-    h[14] = (char)(height & 0xFF);
-    h[15] = (char)(height >> 8);
-    h[16] = (char)depth;
-    h[17] = (char)descriptor;
+    h[0] = static_cast<char>(idLength);
+    h[1] = static_cast<char>(colourMapType);
+    h[2] = static_cast<char>(type);
+    h[12] = static_cast<char>(width & 0xFF);
+    h[13] = static_cast<char>(width >> 8);
+    h[14] = static_cast<char>(height & 0xFF);
+    h[15] = static_cast<char>(height >> 8);
+    h[16] = static_cast<char>(depth);
+    h[17] = static_cast<char>(descriptor);
     return h;
 }
 
@@ -36,7 +36,7 @@ std::string pixel(int k, int bytesPerPixel = 3)
 {
     std::string p;
     for (int i = 0; i < bytesPerPixel; ++i)
-        p += (char)(16 * k + i + 1);
+        p += static_cast<char>(16 * k + i + 1);
     return p;
 }
 
@@ -52,8 +52,8 @@ std::string contents(const TgaImage& image)
 {
     if (!image.pixels)
         return std::string();
-    return std::string((const char*)image.pixels,
-                       (std::size_t)image.width * image.height * image.bytesPerPixel);
+    return std::string(reinterpret_cast<const char*>(image.pixels),
+                       static_cast<std::size_t>(image.width) * image.height * image.bytesPerPixel);
 }
 
 bool loadBytes(TgaImage& image, const std::string& name, const std::string& bytes)
@@ -80,7 +80,8 @@ std::string reordered(const std::string& block, int width, int height, int bytes
         const int row = reverse ? height - 1 - y : y;
         for (int x = 0; x < width; ++x) {
             const int col = mirror ? width - 1 - x : x;
-            out += block.substr(((std::size_t)row * width + col) * bytesPerPixel, bytesPerPixel);
+            out += block.substr((static_cast<std::size_t>(row) * width + col) * bytesPerPixel,
+                                bytesPerPixel);
         }
     }
     return out;
@@ -294,8 +295,9 @@ TEST(TgaSave, WritesBottomUpFileThatReadsBack)
 
         const std::string path = scratchPath("saved.tga");
         ASSERT_TRUE(image.save(path.c_str()));
-        const char header[18] = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-                                 1, 1, 2, 0, (char)depth, (char)(depth == 32 ? 8 : 0)};
+        const char header[18] = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 2, 0,
+                                 static_cast<char>(depth),
+                                 static_cast<char>(depth == 32 ? 8 : 0)};
         EXPECT_EQ(std::string(header, 18) + bottom + top, readFile(path));
 
         TgaImage again;
@@ -404,8 +406,9 @@ TEST(TgaShared, TrueColourFilesLoad)
         // header and the ID field.
         const std::string file = readFile(sharedTga(f.path));
         if (file[2] == 2 && (file[17] & 0x30) == 0) {
-            const std::size_t size = (std::size_t)f.width * f.height * f.bytesPerPixel;
-            EXPECT_EQ(0, file.compare(18 + (unsigned char)file[0], size, contents(image)));
+            const std::size_t size = static_cast<std::size_t>(f.width) * f.height * f.bytesPerPixel;
+            const std::size_t pixelsAt = 18 + static_cast<unsigned char>(file[0]);
+            EXPECT_EQ(0, file.compare(pixelsAt, size, contents(image)));
         }
     }
     if (absent)
@@ -520,7 +523,7 @@ TEST(TgaImage, HeaderAskingForMorePixelsThanTheFileHoldsFailsBeforeAllocating)
         const std::string path = scratchPath("promises-too-much.tga");
         ASSERT_TRUE(writeFile(path, std::string(reinterpret_cast<const char*>(header), sizeof header) + "abcd"));
         TgaImage image;
-        EXPECT_FALSE(image.load(path.c_str())) << int(type);
+        EXPECT_FALSE(image.load(path.c_str())) << static_cast<int>(type);
         EXPECT_EQ(nullptr, image.pixels);
     }
     EXPECT_LT(largestNothrowArray, 1024u * 1024u) << "no block of the promised size was allocated";
@@ -542,6 +545,7 @@ TEST(TgaImage, PictureBeyond256MiBLoadsWhenTheFileHoldsIt)
     EXPECT_EQ(16384, image.width);
     EXPECT_EQ(4097, image.height);
     const std::size_t last = (16384u * 4097u - 1) * 4;
-    EXPECT_EQ(pixel(1, 4), std::string((const char*)image.pixels + last - 128 * 4, 4));
-    EXPECT_EQ(pixel(2, 4), std::string((const char*)image.pixels + last, 4));
+    const char* pixels = reinterpret_cast<const char*>(image.pixels);
+    EXPECT_EQ(pixel(1, 4), std::string(pixels + last - 128 * 4, 4));
+    EXPECT_EQ(pixel(2, 4), std::string(pixels + last, 4));
 }

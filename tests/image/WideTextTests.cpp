@@ -17,8 +17,8 @@ std::string bytesOf(std::initializer_list<unsigned> units)
 {
     std::string s;
     for (unsigned u : units) {
-        s += (char)(u & 0xFF);
-        s += (char)(u >> 8);
+        s += static_cast<char>(u & 0xFF);
+        s += static_cast<char>(u >> 8);
     }
     return s;
 }
