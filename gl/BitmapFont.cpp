@@ -16,6 +16,24 @@ int CALLBACK firstCharset(const LOGFONTA* font, const TEXTMETRICA* /*metrics*/, 
     return 0;
 }
 
+// The installed face in its own character set; null when it is not
+// installed or cannot be made.
+HFONT createFont(HDC dc, const char* face, int height)
+{
+    int charset = -1;
+    EnumFontsA(dc, face, firstCharset, reinterpret_cast<LPARAM>(&charset));
+    if (charset < 0)
+        return nullptr;
+
+    LOGFONTA description = {};
+    description.lfHeight = height;
+    description.lfWeight = FW_NORMAL;
+    description.lfCharSet = static_cast<BYTE>(charset);
+    // Bounded: a face name longer than the field is cut, not overrun.
+    lstrcpynA(description.lfFaceName, face, LF_FACESIZE);
+    return CreateFontIndirectA(&description);
+}
+
 } // namespace
 
 void GLContext::buildFont(const char* face, int height)
@@ -24,20 +42,7 @@ void GLContext::buildFont(const char* face, int height)
         return;
 
     HDC dc = GetDC(window);
-    int charset = -1;
-    EnumFontsA(dc, face, firstCharset, reinterpret_cast<LPARAM>(&charset));
-    if (charset < 0) {
-        ReleaseDC(window, dc);
-        return;
-    }
-
-    LOGFONTA description = {};
-    description.lfHeight = height;
-    description.lfWeight = FW_NORMAL;
-    description.lfCharSet = static_cast<BYTE>(charset);
-    // Bounded: a face name longer than the field is cut, not overrun.
-    lstrcpynA(description.lfFaceName, face, LF_FACESIZE);
-    HFONT font = CreateFontIndirectA(&description);
+    HFONT font = createFont(dc, face, height);
     if (!font) {
         ReleaseDC(window, dc);
         return;

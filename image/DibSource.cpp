@@ -64,31 +64,41 @@ void expandIndexed(int bitCount, const unsigned char* palette, int colourCount,
     }
 }
 
-std::size_t DibSource::readHeader(const unsigned char* block, std::size_t length)
+namespace {
+
+// True for an info header of at least 40 bytes (shorter ones, OS/2's, lay
+// their fields out differently) that the block holds, of an uncompressed
+// picture of 1, 4, 8 or 24 bits that is not empty and whose 24-bit picture
+// an int can count: it is the largest block, the stored rows are no longer.
+bool readableHeader(const unsigned char* block, std::size_t length)
 {
-    if (!block || length < kInfoHeaderSize)
-        return 0;
     const std::uint32_t headerSize = readU32(block);
     const std::int32_t fileWidth = readS32(block + 4);
     const std::int32_t fileHeight = readS32(block + 8);
     const unsigned fileBitCount = readU16(block + 14);
-    const std::uint32_t compression = readU32(block + 16);
-    const std::uint32_t colorsUsed = readU32(block + 32);
-
-    // Shorter headers (OS/2's) lay their fields out differently.
     if (headerSize < kInfoHeaderSize || headerSize > length)
-        return 0;
-    if (compression != kUncompressed)
-        return 0;
+        return false;
+    if (readU32(block + 16) != kUncompressed)
+        return false;
     if (fileBitCount != 1 && fileBitCount != 4 && fileBitCount != 8 && fileBitCount != 24)
-        return 0;
+        return false;
     if (fileWidth <= 0 || fileHeight == 0 || fileHeight == INT32_MIN)
-        return 0;
+        return false;
     const int rowCount = fileHeight < 0 ? -fileHeight : fileHeight;
-    // The expanded picture is the largest block; the stored rows are no longer.
     const int stride = dibStride(fileWidth);
-    if (stride < 0 || rowCount > INT_MAX / stride)
+    return stride >= 0 && rowCount <= INT_MAX / stride;
+}
+
+} // namespace
+
+std::size_t DibSource::readHeader(const unsigned char* block, std::size_t length)
+{
+    if (!block || length < kInfoHeaderSize || !readableHeader(block, length))
         return 0;
+    const std::uint32_t headerSize = readU32(block);
+    const std::int32_t fileHeight = readS32(block + 8);
+    const unsigned fileBitCount = readU16(block + 14);
+    const std::uint32_t colorsUsed = readU32(block + 32);
 
     std::size_t count = 0;
     if (fileBitCount <= 8)
@@ -101,8 +111,8 @@ std::size_t DibSource::readHeader(const unsigned char* block, std::size_t length
     } catch (const std::bad_alloc&) {
         return 0;
     }
-    width = fileWidth;
-    height = rowCount;
+    width = readS32(block + 4);
+    height = fileHeight < 0 ? -fileHeight : fileHeight;
     bitCount = static_cast<int>(fileBitCount);
     topDown = fileHeight < 0;
     colourCount = static_cast<int>(count);
