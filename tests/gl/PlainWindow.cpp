@@ -1,9 +1,9 @@
 #include "PlainWindow.h"
 
-#include "gl/GLContext.h"
-
+#include <GL/gl.h>
 #include <GL/wglext.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -11,19 +11,6 @@
 namespace {
 
 const char kClassName[] = "Corvasi GL Context Test";
-
-int probeWindows = 0;
-
-LRESULT CALLBACK countProbeWindows(int code, WPARAM wParam, LPARAM lParam)
-{
-    if (code == HCBT_CREATEWND) {
-        char name[64];
-        if (GetClassNameA(reinterpret_cast<HWND>(wParam), name, sizeof name) > 0 &&
-            std::strcmp(name, GLContext::probeClassName) == 0)
-            ++probeWindows;
-    }
-    return CallNextHookEx(nullptr, code, wParam, lParam);
-}
 
 // The slot of this program's import table through which it calls function
 // of dll; null when it imports no such function.
@@ -72,23 +59,56 @@ To as(From address)
 }
 
 struct Recorded {
-    std::vector<std::string> classes;
-    std::vector<std::string> lookups;
+    std::vector<std::string> calls; // "function argument"
     std::vector<int> chooseSamples;
     std::vector<int> swapIntervals;
-    void** registerSlot = nullptr;
-    void** lookupSlot = nullptr;
-    void* realRegister = nullptr;
-    void* realLookup = nullptr;
     PFNWGLCHOOSEPIXELFORMATARBPROC realChoose = nullptr;
     PFNWGLSWAPINTERVALEXTPROC realSwapInterval = nullptr;
 } recorded;
 
+// The patched imports: their slots and the real functions.
+struct Patch {
+    const char* dll;
+    const char* function;
+    void* replacement;
+    void** slot;
+    void* real;
+};
+
+// A class name, or an atom as "#n".
+std::string className(const char* name)
+{
+    return HIWORD(name) != 0 ? name : "#" + std::to_string(LOWORD(name));
+}
+
+ATOM WINAPI recordRegisterClassExA(const WNDCLASSEXA* windowClass);
+HWND WINAPI recordCreateWindowExA(DWORD, LPCSTR, LPCSTR, DWORD, int, int, int, int, HWND, HMENU,
+                                  HINSTANCE, LPVOID);
+PROC WINAPI recordGetProcAddress(LPCSTR name);
+
+Patch patches[] = {
+    {"user32.dll", "RegisterClassExA", reinterpret_cast<void*>(&recordRegisterClassExA), nullptr,
+     nullptr},
+    {"user32.dll", "CreateWindowExA", reinterpret_cast<void*>(&recordCreateWindowExA), nullptr,
+     nullptr},
+    {"opengl32.dll", "wglGetProcAddress", reinterpret_cast<void*>(&recordGetProcAddress), nullptr,
+     nullptr},
+};
+
 ATOM WINAPI recordRegisterClassExA(const WNDCLASSEXA* windowClass)
 {
-    if (windowClass && HIWORD(windowClass->lpszClassName) != 0)
-        recorded.classes.emplace_back(windowClass->lpszClassName);
-    return as<ATOM(WINAPI*)(const WNDCLASSEXA*)>(recorded.realRegister)(windowClass);
+    recorded.calls.push_back("RegisterClassExA " + className(windowClass->lpszClassName));
+    return as<decltype(&RegisterClassExA)>(patches[0].real)(windowClass);
+}
+
+HWND WINAPI recordCreateWindowExA(DWORD exStyle, LPCSTR name, LPCSTR title, DWORD style, int x,
+                                  int y, int width, int height, HWND parent, HMENU menu,
+                                  HINSTANCE instance, LPVOID parameter)
+{
+    recorded.calls.push_back("CreateWindowExA " + className(name));
+    return as<decltype(&CreateWindowExA)>(patches[1].real)(exStyle, name, title, style, x, y, width,
+                                                           height, parent, menu, instance,
+                                                           parameter);
 }
 
 BOOL WINAPI recordChoosePixelFormat(HDC dc, const int* attributes, const FLOAT* floatAttributes,
@@ -107,10 +127,11 @@ BOOL WINAPI recordSwapInterval(int interval)
     return recorded.realSwapInterval(interval);
 }
 
+// Hands out the recording stand-ins of the two WGL functions that matter.
 PROC WINAPI recordGetProcAddress(LPCSTR name)
 {
-    const PROC real = as<PROC(WINAPI*)(LPCSTR)>(recorded.realLookup)(name);
-    recorded.lookups.emplace_back(name);
+    const PROC real = as<decltype(&wglGetProcAddress)>(patches[2].real)(name);
+    recorded.calls.push_back(std::string("wglGetProcAddress ") + name);
     if (real && std::strcmp(name, "wglChoosePixelFormatARB") == 0) {
         recorded.realChoose = as<PFNWGLCHOOSEPIXELFORMATARBPROC>(real);
         return as<PROC>(recordChoosePixelFormat);
@@ -153,63 +174,37 @@ PlainWindow::~PlainWindow()
         DestroyWindow(hwnd);
 }
 
-ProbeWindowCounter::ProbeWindowCounter()
-{
-    probeWindows = 0;
-    hook = SetWindowsHookExA(WH_CBT, countProbeWindows, nullptr, GetCurrentThreadId());
-}
-
-ProbeWindowCounter::~ProbeWindowCounter()
-{
-    if (hook)
-        UnhookWindowsHookEx(hook);
-}
-
-int ProbeWindowCounter::created() const
-{
-    return probeWindows;
-}
-
 WglCallRecorder::WglCallRecorder()
 {
     recorded = Recorded();
-    recorded.registerSlot = importSlot("user32.dll", "RegisterClassExA");
-    recorded.lookupSlot = importSlot("opengl32.dll", "wglGetProcAddress");
-    if (!hooked())
-        return;
-    recorded.realRegister =
-        exchangeSlot(recorded.registerSlot, reinterpret_cast<void*>(&recordRegisterClassExA));
-    recorded.realLookup =
-        exchangeSlot(recorded.lookupSlot, reinterpret_cast<void*>(recordGetProcAddress));
+    for (Patch& patch : patches) {
+        patch.slot = importSlot(patch.dll, patch.function);
+        if (patch.slot)
+            patch.real = exchangeSlot(patch.slot, patch.replacement);
+    }
 }
 
 WglCallRecorder::~WglCallRecorder()
 {
-    if (!hooked())
-        return;
-    exchangeSlot(recorded.registerSlot, recorded.realRegister);
-    exchangeSlot(recorded.lookupSlot, recorded.realLookup);
+    for (Patch& patch : patches) {
+        if (patch.slot)
+            exchangeSlot(patch.slot, patch.real);
+        patch.slot = nullptr;
+    }
 }
 
 bool WglCallRecorder::hooked() const
 {
-    return recorded.registerSlot && recorded.lookupSlot;
+    for (const Patch& patch : patches) {
+        if (!patch.slot)
+            return false;
+    }
+    return true;
 }
 
-int WglCallRecorder::registrations(const char* className) const
+int WglCallRecorder::count(const std::string& call) const
 {
-    int n = 0;
-    for (const std::string& name : recorded.classes)
-        n += name == className;
-    return n;
-}
-
-int WglCallRecorder::lookups(const char* procName) const
-{
-    int n = 0;
-    for (const std::string& name : recorded.lookups)
-        n += name == procName;
-    return n;
+    return static_cast<int>(std::count(recorded.calls.begin(), recorded.calls.end(), call));
 }
 
 const std::vector<int>& WglCallRecorder::chooseSamples() const

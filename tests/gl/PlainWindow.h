@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <string>
 #include <vector>
 
 // A shown top-level popup window with no pixel format yet, for GLContext to take
@@ -20,29 +21,12 @@ public:
     HWND hwnd = nullptr;
 };
 
-// Counts windows of the multisample probe's class created on this thread
-// while it lives, through a CBT hook.
-class ProbeWindowCounter {
-public:
-    ProbeWindowCounter();
-    ~ProbeWindowCounter();
-
-    ProbeWindowCounter(const ProbeWindowCounter&) = delete;
-    ProbeWindowCounter& operator=(const ProbeWindowCounter&) = delete;
-
-    bool hooked() const { return hook != nullptr; }
-    int created() const;
-
-private:
-    HHOOK hook = nullptr;
-};
-
 // Records, while it lives, the calls this program makes through its import
 // table (the GLContext code's included) that leave no trace on a window:
-// the classes given to RegisterClassExA, the names asked of
-// wglGetProcAddress, the sample counts given to wglChoosePixelFormatARB and
-// the intervals given to wglSwapIntervalEXT. Every call goes on to the real
-// function. One recorder at a time.
+// the classes given to RegisterClassExA and CreateWindowExA, the names asked
+// of wglGetProcAddress, the sample counts given to wglChoosePixelFormatARB
+// and the intervals given to wglSwapIntervalEXT. Every call goes on to the
+// real function. One recorder at a time.
 class WglCallRecorder {
 public:
     WglCallRecorder();
@@ -52,9 +36,9 @@ public:
     WglCallRecorder& operator=(const WglCallRecorder&) = delete;
 
     bool hooked() const;
-    // How often a class of that name was registered or that name looked up.
-    int registrations(const char* className) const;
-    int lookups(const char* procName) const;
+    // How often a call was made: "RegisterClassExA <class>",
+    // "CreateWindowExA <class>" or "wglGetProcAddress <name>".
+    int count(const std::string& call) const;
     const std::vector<int>& chooseSamples() const;
     const std::vector<int>& swapIntervals() const;
 };
