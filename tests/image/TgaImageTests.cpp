@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <new>
 #include <cstdio>
-#include <ostream>
 #include <string>
 #include <vector>
 
@@ -90,53 +89,38 @@ std::string reordered(const std::string& block, int width, int height, int bytes
 // ---------------------------------------------------------------------------
 // Loading well-formed files
 
-struct Orientation {
-    int descriptor;
-    std::vector<int> order;  // file pixel of each loaded pixel, bottom row first
-};
-
-void PrintTo(const Orientation& o, std::ostream* os)
-{
-    *os << "descriptor " << o.descriptor;
-}
-
-class TgaOrientation : public testing::TestWithParam<Orientation> {};
-
 // A 3 x 2 picture stored as file pixels 0 1 2 / 3 4 5, uncompressed and as
 // one raw run-length packet; only the descriptor decides where they land.
-TEST_P(TgaOrientation, DescriptorPlacesRowsBottomUpLeftToRight)
+TEST(TgaOrientation, DescriptorPlacesRowsBottomUpLeftToRight)
 {
-    const Orientation& o = GetParam();
-    const std::string data = pixels({0, 1, 2, 3, 4, 5});
-    std::string expected;
-    for (int k : o.order)
-        expected += pixel(k);
-
-    for (int type : {2, 10}) {
-        SCOPED_TRACE(type);
-        std::string file = tgaHeader(type, 3, 2, 24, o.descriptor);
-        if (type == 10)
-            file += '\x05';
-        file += data;
-        TgaImage image;
-        ASSERT_TRUE(loadBytes(image, "orientation.tga", file));
-        EXPECT_EQ(3, image.width);
-        EXPECT_EQ(2, image.height);
-        EXPECT_EQ(expected, contents(image));
+    const struct {
+        int descriptor;
+        std::vector<int> order; // file pixel of each loaded pixel, bottom row first
+    } cases[] = {
+        {0x00, {0, 1, 2, 3, 4, 5}},
+        {0x10, {2, 1, 0, 5, 4, 3}}, // right to left: rows mirrored
+        {0x20, {3, 4, 5, 0, 1, 2}}, // top to bottom: rows swapped
+        {0x30, {5, 4, 3, 2, 1, 0}},
+        {0xCF, {0, 1, 2, 3, 4, 5}}, // alpha and interleave bits change nothing
+    };
+    for (const auto& c : cases) {
+        std::string expected;
+        for (int k : c.order)
+            expected += pixel(k);
+        for (int type : {2, 10}) {
+            SCOPED_TRACE(testing::Message() << "descriptor " << c.descriptor << ", type " << type);
+            std::string file = tgaHeader(type, 3, 2, 24, c.descriptor);
+            if (type == 10)
+                file += '\x05';
+            file += pixels({0, 1, 2, 3, 4, 5});
+            TgaImage image;
+            ASSERT_TRUE(loadBytes(image, "orientation.tga", file));
+            EXPECT_EQ(3, image.width);
+            EXPECT_EQ(2, image.height);
+            EXPECT_EQ(expected, contents(image));
+        }
     }
 }
-
-INSTANTIATE_TEST_SUITE_P(Descriptors, TgaOrientation, testing::Values(
-    Orientation{0x00, {0, 1, 2, 3, 4, 5}},
-    Orientation{0x10, {2, 1, 0, 5, 4, 3}},   // right to left: rows mirrored
-    Orientation{0x20, {3, 4, 5, 0, 1, 2}},   // top to bottom: rows swapped
-    Orientation{0x30, {5, 4, 3, 2, 1, 0}},
-    Orientation{0xCF, {0, 1, 2, 3, 4, 5}}),  // alpha and interleave bits change nothing
-    [](const testing::TestParamInfo<Orientation>& info) {
-        char name[16];
-        std::snprintf(name, sizeof name, "Descriptor%02X", info.param.descriptor);
-        return std::string(name);
-    });
 
 TEST(TgaLoad, DepthDecidesAlphaAndBytesPerPixel)
 {
@@ -198,12 +182,7 @@ TEST(TgaLoad, MissingFileFails)
 // ---------------------------------------------------------------------------
 // Malformed and unsupported files: each fails and leaves the image as it was.
 
-struct Malformed {
-    const char* fault;
-    std::string bytes;
-};
-
-std::vector<Malformed> malformedFiles()
+TEST(TgaMalformed, LoadFailsAndKeepsTheImage)
 {
     const std::string rgb2x2 = pixels({1, 2, 3, 4});
     // 32768 x 32769 x 4 is 2^32 + 131072: with a 32-bit size_t a naive
@@ -211,7 +190,10 @@ std::vector<Malformed> malformedFiles()
     std::string wrapping = tgaHeader(10, 32768, 32769, 32);
     for (int i = 0; i < 300; ++i)
         wrapping += "\xFF" + pixel(1, 4);
-    return {
+    const struct {
+        const char* fault;
+        std::string bytes;
+    } files[] = {
         {"EmptyFile", ""},
         {"ShortHeader", tgaHeader(2, 2, 2, 24).substr(0, 17)},
         {"ColourMapped", tgaHeader(1, 2, 2, 8, 0, 0, 1) + "\1\2\3\4"},
@@ -238,43 +220,32 @@ std::vector<Malformed> malformedFiles()
         {"WidthTimesHeightTooLargeRle", tgaHeader(10, 65535, 65535, 32) + "\xFF" + pixel(1, 4)},
         {"WidthTimesHeightWrapsOn32Bit", wrapping},
     };
+    for (const auto& f : files) {
+        SCOPED_TRACE(f.fault);
+        const std::string path = scratchPath("malformed.tga");
+        ASSERT_TRUE(writeFile(path, f.bytes));
+
+        TgaImage empty;
+        EXPECT_FALSE(empty.load(path.c_str()));
+        EXPECT_EQ(nullptr, empty.pixels);
+        EXPECT_EQ(0, empty.width);
+        EXPECT_EQ(0, empty.height);
+        EXPECT_EQ(3, empty.bytesPerPixel);
+        EXPECT_FALSE(empty.hasAlpha);
+
+        TgaImage image;
+        const std::string before = pixels({5, 6, 7}, 4);
+        ASSERT_TRUE(loadBytes(image, "before.tga", tgaHeader(2, 3, 1, 32) + before));
+        const unsigned char* block = image.pixels;
+        EXPECT_FALSE(image.load(path.c_str()));
+        EXPECT_EQ(block, image.pixels);
+        EXPECT_EQ(3, image.width);
+        EXPECT_EQ(1, image.height);
+        EXPECT_EQ(4, image.bytesPerPixel);
+        EXPECT_TRUE(image.hasAlpha);
+        EXPECT_EQ(before, contents(image));
+    }
 }
-
-void PrintTo(const Malformed& m, std::ostream* os)
-{
-    *os << m.fault;
-}
-
-class TgaMalformed : public testing::TestWithParam<Malformed> {};
-
-TEST_P(TgaMalformed, LoadFailsAndKeepsTheImage)
-{
-    const std::string path = scratchPath("malformed.tga");
-    ASSERT_TRUE(writeFile(path, GetParam().bytes));
-
-    TgaImage empty;
-    EXPECT_FALSE(empty.load(path.c_str()));
-    EXPECT_EQ(nullptr, empty.pixels);
-    EXPECT_EQ(0, empty.width);
-    EXPECT_EQ(0, empty.height);
-    EXPECT_EQ(3, empty.bytesPerPixel);
-    EXPECT_FALSE(empty.hasAlpha);
-
-    TgaImage image;
-    const std::string before = pixels({5, 6, 7}, 4);
-    ASSERT_TRUE(loadBytes(image, "before.tga", tgaHeader(2, 3, 1, 32) + before));
-    const unsigned char* block = image.pixels;
-    EXPECT_FALSE(image.load(path.c_str()));
-    EXPECT_EQ(block, image.pixels);
-    EXPECT_EQ(3, image.width);
-    EXPECT_EQ(1, image.height);
-    EXPECT_EQ(4, image.bytesPerPixel);
-    EXPECT_TRUE(image.hasAlpha);
-    EXPECT_EQ(before, contents(image));
-}
-
-INSTANTIATE_TEST_SUITE_P(Files, TgaMalformed, testing::ValuesIn(malformedFiles()),
-    [](const testing::TestParamInfo<Malformed>& info) { return std::string(info.param.fault); });
 
 // ---------------------------------------------------------------------------
 // Saving
