@@ -20,20 +20,6 @@ public:
 };
 testing::Environment* const commonControls = testing::AddGlobalTestEnvironment(new CommonControls);
 
-std::string className(HWND window)
-{
-    char name[64] = {};
-    GetClassNameA(window, name, sizeof name);
-    return name;
-}
-
-std::string windowText(HWND window)
-{
-    char text[64] = {};
-    GetWindowTextA(window, text, sizeof text);
-    return text;
-}
-
 DWORD styleOf(HWND window)
 {
     return static_cast<DWORD>(GetWindowLongA(window, GWL_STYLE));

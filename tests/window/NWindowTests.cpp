@@ -14,13 +14,6 @@ const UINT previousErrorMode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAU
 
 const DWORD kPopup = WS_POPUP | WS_CAPTION | WS_SYSMENU;
 
-std::string windowText(HWND window)
-{
-    char text[64] = {};
-    GetWindowTextA(window, text, sizeof text);
-    return text;
-}
-
 // ---------------------------------------------------------------- creation
 
 TEST(NWindowCreate, BindsBeforeCreateSoTheHandlerSeesEveryCreationMessage)
