@@ -47,7 +47,7 @@ void expandIndexed(int bitCount, const unsigned char* palette, int colourCount,
     for (int i = 0; i < entries; ++i)
         std::memcpy(table[i], palette + 4 * i, 3);
 
-    const std::size_t rowSize = storedRowSize(bitCount, width);
+    const auto rowSize = static_cast<std::size_t>(storedRowSize(bitCount, width));
     for (int y = 0; y < height; ++y) {
         const unsigned char* row = source + rowOffset(topDown ? height - 1 - y : y, rowSize);
         unsigned char* out = bits + rowOffset(y, stride);
