@@ -66,26 +66,11 @@ LRESULT AnaglyphDepthDialog::windowProc(UINT message, WPARAM wParam, LPARAM lPar
         return 0;
     }
     case WM_ACTIVATE: {
-        // The default would give the focus to the dialog itself, where the
-        // arrow keys move nothing: the control that had it gets it back.
-        if (LOWORD(wParam) == WA_INACTIVE) {
-            HWND focus = GetFocus();
-            if (focus && IsChild(hwnd, focus))
-                focusedControl = focus;
-        } else if (!HIWORD(wParam)) {
-            SetFocus(focusedControl && IsChild(hwnd, focusedControl) ? focusedControl : trackbar.hwnd);
-        }
+        onActivate(LOWORD(wParam), HIWORD(wParam) != 0);
         return 0;
     }
     case WM_COMMAND: {
-        if (LOWORD(wParam) == IDOK) {
-            // The slider's position, also when a move of it never ended in
-            // TB_ENDTRACK (a wheel turn, say).
-            *depth = position();
-            endModal(1);
-        }
-        else if (LOWORD(wParam) == IDCANCEL)
-            endModal(0);
+        onCommand(LOWORD(wParam));
         return 0;
     }
     case WM_CLOSE: {
@@ -123,6 +108,31 @@ void AnaglyphDepthDialog::onCreate()
     SendMessageA(trackbar.hwnd, TBM_SETPOS, TRUE, *depth);
     showValue();
     SetFocus(trackbar.hwnd);
+}
+
+void AnaglyphDepthDialog::onActivate(int state, bool minimized)
+{
+    // The default would give the focus to the dialog itself, where the arrow
+    // keys move nothing: the control that had it gets it back.
+    if (state == WA_INACTIVE) {
+        HWND focus = GetFocus();
+        if (focus && IsChild(hwnd, focus))
+            focusedControl = focus;
+    } else if (!minimized) {
+        SetFocus(focusedControl && IsChild(hwnd, focusedControl) ? focusedControl : trackbar.hwnd);
+    }
+}
+
+void AnaglyphDepthDialog::onCommand(int id)
+{
+    if (id == IDOK) {
+        // The slider's position, also when a move of it never ended in
+        // TB_ENDTRACK (a wheel turn, say).
+        *depth = position();
+        endModal(1);
+    } else if (id == IDCANCEL) {
+        endModal(0);
+    }
 }
 
 void AnaglyphDepthDialog::onSliderScroll(int code)

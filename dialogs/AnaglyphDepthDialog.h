@@ -33,6 +33,8 @@ public:
 
 private:
     void onCreate();
+    void onActivate(int state, bool minimized);
+    void onCommand(int id);
     void onSliderScroll(int code);
     int position() const;
     void showValue();

@@ -24,13 +24,9 @@ LRESULT ColorButton::windowProc(UINT message, WPARAM wParam, LPARAM lParam)
         enabled = IsWindowEnabled(hwnd) != FALSE;
         return 0;
     }
-    case WM_SETFOCUS: {
-        hasFocus = true;
-        repaint();
-        return 0;
-    }
+    case WM_SETFOCUS:
     case WM_KILLFOCUS: {
-        hasFocus = false;
+        hasFocus = message == WM_SETFOCUS;
         repaint();
         return 0;
     }

@@ -12,7 +12,6 @@
 #include "image/BmpFile.h"
 #include "image/DibSource.h"
 
-#include <climits>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -43,36 +42,18 @@ Picture decode(const unsigned char* file, std::size_t size)
         return picture;
     const unsigned char* info = file + 14;
     const std::uint64_t infoLength = dataOffset - 14;
-    const std::uint64_t headerSize = u32(info);
-    const std::int64_t width = std::int32_t(u32(info + 4));
-    const std::int64_t height = std::int32_t(u32(info + 8));
-    const unsigned bits = info[14] | (info[15] << 8);
-    if (headerSize < 40 || headerSize > infoLength || u32(info + 16) != 0)
+    PlainHeader h;
+    if (!plainHeader(info, infoLength, h) || h.size + h.colours() * 4 > infoLength)
         return picture;
-    if (bits != 1 && bits != 4 && bits != 8 && bits != 24)
-        return picture;
-    const std::int64_t rows = height < 0 ? -height : height;
-    if (width <= 0 || rows == 0 || rows > INT_MAX)
-        return picture;
-    // The expanded picture must be countable in an int.
-    const std::int64_t stride = (width * 3 + 3) / 4 * 4;
-    if (stride > INT_MAX || rows * stride > INT_MAX)
-        return picture;
-    std::uint64_t colours = 0;
-    if (bits <= 8)
-        colours = u32(info + 32) != 0 ? u32(info + 32) : 1u << bits;
-    if (headerSize + colours * 4 > infoLength)
-        return picture;
-    const unsigned char* palette = info + headerSize;
-    const std::uint64_t rowSize = (std::uint64_t(width) * bits + 31) / 32 * 4;
-    if (rowSize * std::uint64_t(rows) > size - dataOffset)
+    if (h.rowSize * static_cast<std::uint64_t>(h.rows) > size - dataOffset)
         return picture;
 
     picture.loaded = true;
-    picture.width = int(width);
-    picture.height = int(rows);
-    picture.storedRowSize = rowSize;
-    picture.pixels = plainPixels(file + dataOffset, rowSize, width, height, bits, palette, colours);
+    picture.width = static_cast<int>(h.width);
+    picture.height = static_cast<int>(h.rows);
+    picture.storedRowSize = h.rowSize;
+    picture.pixels =
+        plainPixels(file + dataOffset, h.rowSize, h.width, h.height, h.bits, info + h.size, h.colours());
     return picture;
 }
 
@@ -90,17 +71,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!read)
         return 0;
 
-    require(source.width == expected.width && source.height == expected.height, "the size is the header's");
-    require(source.rowSize >= 0 && std::uint64_t(source.rowSize) == expected.storedRowSize,
-            "rows are the header's width in bits, padded to 4 bytes");
-    require(source.rows.size() == std::uint64_t(source.rowSize) * std::uint64_t(source.height),
+    requireDecoded(source, expected.width, expected.height, expected.storedRowSize, expected.pixels);
+    require(source.rows.size() == expected.storedRowSize * static_cast<std::uint64_t>(source.height),
             "the pixel block is exactly rowSize x height bytes");
-    require(source.palette.size() == std::size_t(source.colourCount) * 4, "the palette holds colourCount entries");
-    requireExpandedPixels(source, expected.pixels, expected.width, expected.height);
 
     // Written back as 24 bits, the picture reads back the same.
     const int stride = dibStride(source.width);
-    std::vector<unsigned char> bits(std::size_t(stride) * std::size_t(source.height), 0);
+    std::vector<unsigned char> bits(static_cast<std::size_t>(stride) * static_cast<std::size_t>(source.height));
     source.expandInto(bits.data(), stride);
     char* written = nullptr;
     std::size_t writtenSize = 0;

@@ -11,7 +11,6 @@
 #include "fuzz/PlainDib.h"
 #include "image/DibSource.h"
 
-#include <climits>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -36,36 +35,22 @@ Picture decode(const unsigned char* block, std::size_t size)
     Picture picture;
     if (size < 40)
         return picture;
-    const std::uint64_t headerSize = u32(block);
-    const std::int64_t width = std::int32_t(u32(block + 4));
-    const std::int64_t height = std::int32_t(u32(block + 8));
-    const unsigned bits = block[14] | (block[15] << 8);
-    const std::uint64_t used = u32(block + 32);
-    if (headerSize < 40 || headerSize > size || u32(block + 16) != 0)
+    PlainHeader h;
+    if (!plainHeader(block, size, h))
         return picture;
-    if (bits != 1 && bits != 4 && bits != 8 && bits != 24)
+    const std::uint64_t table = h.bits <= 8 ? h.colours() : h.used;
+    if (h.size + table * 4 > size)
         return picture;
-    const std::int64_t rows = height < 0 ? -height : height;
-    if (width <= 0 || rows == 0 || rows > INT_MAX)
-        return picture;
-    const std::int64_t stride = (width * 3 + 3) / 4 * 4;
-    if (stride > INT_MAX || rows * stride > INT_MAX)
-        return picture;
-    const std::uint64_t colours = bits <= 8 ? (used != 0 ? used : 1u << bits) : 0;
-    const std::uint64_t table = bits <= 8 ? colours : used;
-    if (headerSize + table * 4 > size)
-        return picture;
-    const std::uint64_t rowsAt = headerSize + table * 4;
-    const std::uint64_t rowSize = (std::uint64_t(width) * bits + 31) / 32 * 4;
-    if (rowSize * std::uint64_t(rows) > size - rowsAt)
+    const std::uint64_t rowsAt = h.size + table * 4;
+    if (h.rowSize * static_cast<std::uint64_t>(h.rows) > size - rowsAt)
         return picture;
 
     picture.loaded = true;
-    picture.width = int(width);
-    picture.height = int(rows);
+    picture.width = static_cast<int>(h.width);
+    picture.height = static_cast<int>(h.rows);
     picture.rowsAt = rowsAt;
-    picture.rowSize = rowSize;
-    picture.pixels = plainPixels(block + rowsAt, rowSize, width, height, bits, block + headerSize, colours);
+    picture.rowSize = h.rowSize;
+    picture.pixels = plainPixels(block + rowsAt, h.rowSize, h.width, h.height, h.bits, block + h.size, h.colours());
     return picture;
 }
 
@@ -74,14 +59,10 @@ void check(const DibSource& source, bool read, const Picture& expected, const un
     require(read == expected.loaded, "readPacked reads exactly the blocks the plain decoder reads");
     if (!read)
         return;
-    require(source.width == expected.width && source.height == expected.height, "the size is the header's");
-    require(source.rowSize >= 0 && std::uint64_t(source.rowSize) == expected.rowSize,
-            "rows are the header's width in bits, padded to 4 bytes");
-    require(source.rows.size() == expected.rowSize * std::uint64_t(expected.height)
+    requireDecoded(source, expected.width, expected.height, expected.rowSize, expected.pixels);
+    require(source.rows.size() == expected.rowSize * static_cast<std::uint64_t>(expected.height)
                 && (source.rows.empty() || std::memcmp(source.rows.data(), block + expected.rowsAt, source.rows.size()) == 0),
             "the rows are the block's bytes after the colour table");
-    require(source.palette.size() == std::size_t(source.colourCount) * 4, "the palette holds colourCount entries");
-    requireExpandedPixels(source, expected.pixels, expected.width, expected.height);
 }
 
 } // namespace

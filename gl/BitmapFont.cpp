@@ -16,6 +16,24 @@ int CALLBACK firstCharset(const LOGFONTA* font, const TEXTMETRICA* /*metrics*/, 
     return 0;
 }
 
+// The installed face in its own character set; null when it is not
+// installed or cannot be made.
+HFONT createFont(HDC dc, const char* face, int height)
+{
+    int charset = -1;
+    EnumFontsA(dc, face, firstCharset, reinterpret_cast<LPARAM>(&charset));
+    if (charset < 0)
+        return nullptr;
+
+    LOGFONTA description = {};
+    description.lfHeight = height;
+    description.lfWeight = FW_NORMAL;
+    description.lfCharSet = static_cast<BYTE>(charset);
+    // Bounded: a face name longer than the field is cut, not overrun.
+    lstrcpynA(description.lfFaceName, face, LF_FACESIZE);
+    return CreateFontIndirectA(&description);
+}
+
 } // namespace
 
 void GLContext::buildFont(const char* face, int height)
@@ -24,20 +42,7 @@ void GLContext::buildFont(const char* face, int height)
         return;
 
     HDC dc = GetDC(window);
-    int charset = -1;
-    EnumFontsA(dc, face, firstCharset, reinterpret_cast<LPARAM>(&charset));
-    if (charset < 0) {
-        ReleaseDC(window, dc);
-        return;
-    }
-
-    LOGFONTA description = {};
-    description.lfHeight = height;
-    description.lfWeight = FW_NORMAL;
-    description.lfCharSet = (BYTE)charset;
-    // Bounded: a face name longer than the field is cut, not overrun.
-    lstrcpynA(description.lfFaceName, face, LF_FACESIZE);
-    HFONT font = CreateFontIndirectA(&description);
+    HFONT font = createFont(dc, face, height);
     if (!font) {
         ReleaseDC(window, dc);
         return;
@@ -71,12 +76,12 @@ void GLContext::drawText(int x, int y, const char* text)
     glGetIntegerv(GL_VIEWPORT, viewport);
     GLint mode = GL_MODELVIEW;
     glGetIntegerv(GL_MATRIX_MODE, &mode);
-    const float width = (float)viewport[2];
-    const float height = (float)viewport[3];
+    const float width = static_cast<float>(viewport[2]);
+    const float height = static_cast<float>(viewport[3]);
 
     // The viewport is taken to start at (0, 0), as the viewer's always does.
-    const float rx = (float)x / width * 2.0f - 1.0f;
-    const float ry = ((float)(y + fontHeight) / height * 2.0f - 1.0f) * -1.0f;
+    const float rx = static_cast<float>(x) / width * 2.0f - 1.0f;
+    const float ry = (static_cast<float>(y + fontHeight) / height * 2.0f - 1.0f) * -1.0f;
 
     glMatrixMode(GL_MODELVIEW);
     glPushMatrix();
@@ -87,19 +92,19 @@ void GLContext::drawText(int x, int y, const char* text)
 
     glRasterPos2f(rx, ry);
     glListBase(fontListBase);
-    glCallLists((GLsizei)std::strlen(text), GL_UNSIGNED_BYTE, text);
+    glCallLists(static_cast<GLsizei>(std::strlen(text)), GL_UNSIGNED_BYTE, text);
 
     glPopMatrix();
     glMatrixMode(GL_MODELVIEW);
     glPopMatrix();
-    glMatrixMode((GLenum)mode);
+    glMatrixMode(static_cast<GLenum>(mode));
 }
 
 void GLContext::drawText3D(double x, double y, double z, const char* text)
 {
     if (!fontReady || !text)
         return;
-    glRasterPos3f((float)x, (float)y, (float)z);
+    glRasterPos3f(static_cast<float>(x), static_cast<float>(y), static_cast<float>(z));
     glListBase(fontListBase);
-    glCallLists((GLsizei)std::strlen(text), GL_UNSIGNED_BYTE, text);
+    glCallLists(static_cast<GLsizei>(std::strlen(text)), GL_UNSIGNED_BYTE, text);
 }

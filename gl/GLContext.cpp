@@ -6,6 +6,13 @@
 
 namespace {
 
+// The record a probe window gets as its creation parameter: the pixel format
+// found (0 when none) and the number of samples wanted.
+struct ProbeRequest {
+    int format;
+    int samples;
+};
+
 // Set once registration of the probe class has been tried, whatever came of it.
 bool probeClassAttempted = false;
 
@@ -65,8 +72,6 @@ const PIXELFORMATDESCRIPTOR GLContext::windowPixelFormat = {
     0, 0, 0, 0,                                                  // bReserved and masks
 };
 
-ProbeTrace GLContext::probeTrace;
-
 GLContext::~GLContext()
 {
     destroy();
@@ -80,7 +85,7 @@ bool GLContext::create(HWND w, bool swapControl, int samples)
 
     HDC dc = GetDC(w);
     const LONG style = GetWindowLongA(w, GWL_STYLE);
-    SetWindowLongA(w, GWL_STYLE, (LONG)(style | WS_CLIPCHILDREN | WS_CLIPSIBLINGS));
+    SetWindowLongA(w, GWL_STYLE, style | WS_CLIPCHILDREN | WS_CLIPSIBLINGS);
 
     int format = 0;
     if (samples >= 1)
@@ -101,7 +106,6 @@ bool GLContext::create(HWND w, bool swapControl, int samples)
 
     makeCurrent(nullptr);
     if (swapControl) {
-        ++probeTrace.swapIntervalLookups;
         const auto swapInterval = procAddress<PFNWGLSWAPINTERVALEXTPROC>("wglSwapIntervalEXT");
         if (swapInterval)
             swapInterval(1);
@@ -178,10 +182,9 @@ int GLContext::probeMultisampleFormat(int samples)
         windowClass.style = 0;
         windowClass.lpfnWndProc = probeWindowProc;
         windowClass.hInstance = GetModuleHandleA(nullptr);
-        windowClass.hCursor = LoadCursorA(nullptr, (LPCSTR)IDC_ARROW);
-        windowClass.hbrBackground = (HBRUSH)GetStockObject(LTGRAY_BRUSH);
+        windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+        windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(LTGRAY_BRUSH));
         windowClass.lpszClassName = probeClassName;
-        ++probeTrace.classRegistrations;
         RegisterClassExA(&windowClass);
         probeClassAttempted = true;
     }
@@ -229,7 +232,6 @@ int GLContext::chooseMultisampleFormat(HDC dc, int samples)
     // Fewer samples on each refusal, down to 2.
     for (int n = samples; n > 1; --n) {
         attributes[1] = n;
-        probeTrace.chooseSamples.push_back(n);
         int format = 0;
         UINT count = 0;
         if (choose(dc, attributes, floatAttributes, 1, &format, &count) && count > 0)

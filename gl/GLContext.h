@@ -4,23 +4,6 @@
 
 #include <GL/gl.h>
 
-#include <vector>
-
-// The record a probe window gets as its creation parameter: the pixel format
-// found (0 when none) and the number of samples wanted.
-struct ProbeRequest {
-    int format;
-    int samples;
-};
-
-// What the multisample probe did, process-wide. Nothing in the program reads
-// it; tests use it to see the steps that leave no trace on the window.
-struct ProbeTrace {
-    int classRegistrations = 0;     // RegisterClassExA calls for the probe class
-    std::vector<int> chooseSamples; // sample counts given to wglChoosePixelFormatARB
-    int swapIntervalLookups = 0;    // wglGetProcAddress("wglSwapIntervalEXT") calls
-};
-
 // The OpenGL rendering context of one window, with the multisample probe and
 // a bitmap font. The context is current only between makeCurrent and
 // releaseCurrent, or between beginPaint and endPaint. Every operation but
@@ -71,5 +54,4 @@ public:
 
     static const PIXELFORMATDESCRIPTOR windowPixelFormat;
     static constexpr const char* probeClassName = "OpenGL dummpy for FSAA";
-    static ProbeTrace probeTrace;
 };

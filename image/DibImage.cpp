@@ -45,7 +45,7 @@ bool DibImage::create(int newWidth, int newHeight)
         DeleteObject(bitmap);
         bitmap = nullptr;
     }
-    bits = (unsigned char*)memory;
+    bits = static_cast<unsigned char*>(memory);
     updateGeometry();
     return bitmap != nullptr;
 }
@@ -84,11 +84,11 @@ bool DibImage::copyToClipboard(HWND owner) const
 {
     if (!bitmap || !owner)
         return false;
-    const SIZE_T pixelBytes = (SIZE_T)height * (SIZE_T)stride;
+    const SIZE_T pixelBytes = static_cast<SIZE_T>(height) * static_cast<SIZE_T>(stride);
     HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof header + pixelBytes);
     if (!memory)
         return false;
-    unsigned char* block = (unsigned char*)GlobalLock(memory);
+    auto* block = static_cast<unsigned char*>(GlobalLock(memory));
     if (!block) {
         GlobalFree(memory);
         return false;
@@ -96,13 +96,17 @@ bool DibImage::copyToClipboard(HWND owner) const
     std::memcpy(block, &header, sizeof header);
     std::memcpy(block + sizeof header, bits, pixelBytes);
     GlobalUnlock(memory);
+    return giveToClipboard(owner, CF_DIB, memory);
+}
 
+bool giveToClipboard(HWND owner, UINT format, HGLOBAL memory)
+{
     if (!OpenClipboard(owner)) {
         GlobalFree(memory);
         return false;
     }
     EmptyClipboard();
-    const bool placed = SetClipboardData(CF_DIB, memory) != nullptr;
+    const bool placed = SetClipboardData(format, memory) != nullptr;
     CloseClipboard();
     // The clipboard owns the memory only once it has taken it.
     if (!placed)
@@ -118,7 +122,7 @@ bool DibImage::pasteFromClipboard(HWND owner)
     bool ok = false;
     HANDLE data = GetClipboardData(CF_DIB);
     if (data) {
-        const unsigned char* block = (const unsigned char*)GlobalLock(data);
+        const auto* block = static_cast<const unsigned char*>(GlobalLock(data));
         if (block) {
             // The block is trusted no further than its allocation reaches.
             ok = source.readPacked(block, GlobalSize(data));

@@ -60,3 +60,8 @@ public:
     // image is unchanged; when the section cannot be made it is left empty.
     bool readBmp(std::FILE* stream);
 };
+
+// Hands memory (from GlobalAlloc, GMEM_MOVEABLE) to the clipboard as format,
+// with owner as the clipboard's owner; from then on the clipboard owns it.
+// False, the memory freed, when the clipboard cannot be opened or refuses it.
+bool giveToClipboard(HWND owner, UINT format, HGLOBAL memory);

@@ -1,5 +1,7 @@
 #include "image/DibSource.h"
 
+#include "image/ByteOrder.h"
+
 #include <algorithm>
 #include <climits>
 #include <cstdint>
@@ -10,27 +12,16 @@ namespace {
 
 constexpr std::uint32_t kUncompressed = 0; // BI_RGB
 
-std::uint32_t readU32(const unsigned char* p)
-{
-    return (std::uint32_t)p[0] | ((std::uint32_t)p[1] << 8) | ((std::uint32_t)p[2] << 16)
-           | ((std::uint32_t)p[3] << 24);
-}
-
-std::int32_t readS32(const unsigned char* p)
-{
-    const std::uint32_t u = readU32(p);
-    return u <= (std::uint32_t)INT32_MAX ? (std::int32_t)u : -(std::int32_t)(~u) - 1;
-}
-
-unsigned readU16(const unsigned char* p)
-{
-    return (unsigned)p[0] | ((unsigned)p[1] << 8);
-}
-
 // Bytes per stored row, padded to 4; 64-bit so that no width can wrap it.
 std::uint64_t storedRowSize(int bitCount, int width)
 {
-    return ((std::uint64_t)width * (std::uint64_t)bitCount + 31) / 32 * 4;
+    return (static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(bitCount) + 31) / 32 * 4;
+}
+
+// Where row y of rows of rowSize bytes starts; both are not negative.
+std::size_t rowOffset(int y, std::size_t rowSize)
+{
+    return static_cast<std::size_t>(y) * rowSize;
 }
 
 } // namespace
@@ -56,10 +47,10 @@ void expandIndexed(int bitCount, const unsigned char* palette, int colourCount,
     for (int i = 0; i < entries; ++i)
         std::memcpy(table[i], palette + 4 * i, 3);
 
-    const std::size_t rowSize = (std::size_t)storedRowSize(bitCount, width);
+    const auto rowSize = static_cast<std::size_t>(storedRowSize(bitCount, width));
     for (int y = 0; y < height; ++y) {
-        const unsigned char* row = source + (std::size_t)(topDown ? height - 1 - y : y) * rowSize;
-        unsigned char* out = bits + (std::size_t)y * (std::size_t)stride;
+        const unsigned char* row = source + rowOffset(topDown ? height - 1 - y : y, rowSize);
+        unsigned char* out = bits + rowOffset(y, stride);
         for (int x = 0; x < width; ++x) {
             unsigned index;
             if (bitCount == 8)
@@ -73,36 +64,46 @@ void expandIndexed(int bitCount, const unsigned char* palette, int colourCount,
     }
 }
 
-std::size_t DibSource::readHeader(const unsigned char* block, std::size_t length)
+namespace {
+
+// True for an info header of at least 40 bytes (shorter ones, OS/2's, lay
+// their fields out differently) that the block holds, of an uncompressed
+// picture of 1, 4, 8 or 24 bits that is not empty and whose 24-bit picture
+// an int can count: it is the largest block, the stored rows are no longer.
+bool readableHeader(const unsigned char* block, std::size_t length)
 {
-    if (!block || length < kInfoHeaderSize)
-        return 0;
     const std::uint32_t headerSize = readU32(block);
     const std::int32_t fileWidth = readS32(block + 4);
     const std::int32_t fileHeight = readS32(block + 8);
     const unsigned fileBitCount = readU16(block + 14);
-    const std::uint32_t compression = readU32(block + 16);
-    const std::uint32_t colorsUsed = readU32(block + 32);
-
-    // Shorter headers (OS/2's) lay their fields out differently.
     if (headerSize < kInfoHeaderSize || headerSize > length)
-        return 0;
-    if (compression != kUncompressed)
-        return 0;
+        return false;
+    if (readU32(block + 16) != kUncompressed)
+        return false;
     if (fileBitCount != 1 && fileBitCount != 4 && fileBitCount != 8 && fileBitCount != 24)
-        return 0;
+        return false;
     if (fileWidth <= 0 || fileHeight == 0 || fileHeight == INT32_MIN)
-        return 0;
+        return false;
     const int rowCount = fileHeight < 0 ? -fileHeight : fileHeight;
-    // The expanded picture is the largest block; the stored rows are no longer.
     const int stride = dibStride(fileWidth);
-    if (stride < 0 || rowCount > INT_MAX / stride)
+    return stride >= 0 && rowCount <= INT_MAX / stride;
+}
+
+} // namespace
+
+std::size_t DibSource::readHeader(const unsigned char* block, std::size_t length)
+{
+    if (!block || length < kInfoHeaderSize || !readableHeader(block, length))
         return 0;
+    const std::uint32_t headerSize = readU32(block);
+    const std::int32_t fileHeight = readS32(block + 8);
+    const unsigned fileBitCount = readU16(block + 14);
+    const std::uint32_t colorsUsed = readU32(block + 32);
 
     std::size_t count = 0;
     if (fileBitCount <= 8)
-        count = colorsUsed != 0 ? colorsUsed : (std::size_t)1 << fileBitCount;
-    if (count > (length - headerSize) / 4 || count > (std::size_t)INT_MAX / 4)
+        count = colorsUsed != 0 ? colorsUsed : std::size_t{1} << fileBitCount;
+    if (count > (length - headerSize) / 4 || count > std::size_t{INT_MAX} / 4)
         return 0;
 
     try {
@@ -110,12 +111,12 @@ std::size_t DibSource::readHeader(const unsigned char* block, std::size_t length
     } catch (const std::bad_alloc&) {
         return 0;
     }
-    width = fileWidth;
-    height = rowCount;
-    bitCount = (int)fileBitCount;
+    width = readS32(block + 4);
+    height = fileHeight < 0 ? -fileHeight : fileHeight;
+    bitCount = static_cast<int>(fileBitCount);
     topDown = fileHeight < 0;
-    colourCount = (int)count;
-    rowSize = (int)storedRowSize(bitCount, width);
+    colourCount = static_cast<int>(count);
+    rowSize = static_cast<int>(storedRowSize(bitCount, width));
     rows.clear();
     return headerSize + count * 4;
 }
@@ -131,9 +132,9 @@ bool DibSource::readPacked(const unsigned char* block, std::size_t length)
         const std::uint32_t tableEntries = readU32(block + 32);
         if (tableEntries > (length - offset) / 4)
             return false;
-        offset += (std::size_t)tableEntries * 4;
+        offset += std::size_t{tableEntries} * 4;
     }
-    const std::size_t size = (std::size_t)rowSize * (std::size_t)height;
+    const std::size_t size = rowOffset(height, rowSize);
     if (size > length - offset)
         return false;
     try {
@@ -146,7 +147,7 @@ bool DibSource::readPacked(const unsigned char* block, std::size_t length)
 
 void DibSource::expandInto(unsigned char* bits, int stride) const
 {
-    if (rows.size() < (std::size_t)rowSize * (std::size_t)height)
+    if (rows.size() < rowOffset(height, rowSize))
         return;
     if (bitCount != 24) {
         expandIndexed(bitCount, palette.data(), colourCount, rows.data(), topDown, bits, width,
@@ -154,8 +155,8 @@ void DibSource::expandInto(unsigned char* bits, int stride) const
         return;
     }
     for (int y = 0; y < height; ++y) {
-        const std::size_t from = (std::size_t)(topDown ? height - 1 - y : y) * (std::size_t)rowSize;
-        std::memcpy(bits + (std::size_t)y * (std::size_t)stride, rows.data() + from,
-                    (std::size_t)width * 3);
+        const std::size_t from = rowOffset(topDown ? height - 1 - y : y, rowSize);
+        std::memcpy(bits + rowOffset(y, stride), rows.data() + from,
+                    static_cast<std::size_t>(width) * 3);
     }
 }

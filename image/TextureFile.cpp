@@ -123,6 +123,33 @@ void keep(TgaImage& image, Block block, int width, int height, int bytesPerPixel
     image.hasAlpha = bytesPerPixel == 4;
 }
 
+// stb_image's rows of w pixels of in channels (grey, grey and alpha, red,
+// green, blue (, alpha)), top-down, as bottom-up rows of pixels of out bytes,
+// blue, green, red (, alpha); null when there is no memory for them.
+Block bottomUpBgr(const unsigned char* decoded, std::size_t w, std::size_t h, std::size_t in,
+                  std::size_t out)
+{
+    Block block(new (std::nothrow) unsigned char[w * h * out]);
+    if (!block)
+        return block;
+    for (std::size_t y = 0; y < h; ++y) {
+        const unsigned char* from = decoded + (h - 1 - y) * w * in;
+        unsigned char* to = block.get() + y * w * out;
+        for (std::size_t x = 0; x < w; ++x, from += in, to += out) {
+            if (in <= 2) {
+                to[0] = to[1] = to[2] = from[0];
+            } else {
+                to[0] = from[2];
+                to[1] = from[1];
+                to[2] = from[0];
+            }
+            if (out == 4)
+                to[3] = from[in - 1];
+        }
+    }
+    return block;
+}
+
 // PNG and JPEG through stb_image, which gives rows top-down in red, green,
 // blue (, alpha) order, or grey (, alpha).
 bool loadCompressed(Format format, const std::vector<unsigned char>& file, TgaImage& image)
@@ -144,29 +171,12 @@ bool loadCompressed(Format format, const std::vector<unsigned char>& file, TgaIm
     if (!decoded || decodedWidth != width || decodedHeight != height || channels < 1 || channels > 4)
         return false;
 
-    const std::size_t w = static_cast<std::size_t>(width);
-    const std::size_t h = static_cast<std::size_t>(height);
-    const std::size_t in = static_cast<std::size_t>(channels);
     const int bytesPerPixel = channels == 2 || channels == 4 ? 4 : 3;
-    const std::size_t out = static_cast<std::size_t>(bytesPerPixel);
-    Block block(new (std::nothrow) unsigned char[w * h * out]);
+    Block block = bottomUpBgr(decoded.get(), static_cast<std::size_t>(width),
+                              static_cast<std::size_t>(height), static_cast<std::size_t>(channels),
+                              static_cast<std::size_t>(bytesPerPixel));
     if (!block)
         return false;
-    for (std::size_t y = 0; y < h; ++y) {
-        const unsigned char* from = decoded.get() + (h - 1 - y) * w * in;
-        unsigned char* to = block.get() + y * w * out;
-        for (std::size_t x = 0; x < w; ++x, from += in, to += out) {
-            if (channels <= 2) {
-                to[0] = to[1] = to[2] = from[0];
-            } else {
-                to[0] = from[2];
-                to[1] = from[1];
-                to[2] = from[0];
-            }
-            if (out == 4)
-                to[3] = from[in - 1];
-        }
-    }
     keep(image, std::move(block), width, height, bytesPerPixel);
     return true;
 }

@@ -1,5 +1,6 @@
 #include "image/TgaImage.h"
 
+#include "image/ByteOrder.h"
 #include "platform/Runtime.h"
 
 #include <cstddef>
@@ -24,15 +25,60 @@ Block allocate(std::size_t size)
     return Block(new (std::nothrow) unsigned char[size]);
 }
 
-unsigned readU16(const unsigned char* p)
+// What a file's header tells us about its pixels.
+struct Layout {
+    bool runLength = false;
+    std::size_t width = 0;
+    std::size_t height = 0;
+    std::size_t bytesPerPixel = 0;
+    unsigned descriptor = 0;
+
+    std::size_t pixelCount() const { return width * height; }
+};
+
+// Reads the header and skips the image ID after it. False for a short
+// header, a colour-mapped or other kind of picture, another depth, or an
+// image without pixels, which cannot be a texture.
+bool readLayout(std::FILE* in, Layout& layout)
 {
-    return p[0] | (p[1] << 8);
+    unsigned char header[kHeaderSize];
+    if (std::fread(header, 1, kHeaderSize, in) != kHeaderSize)
+        return false;
+    const unsigned idLength = header[0];
+    const unsigned colourMapType = header[1];
+    const unsigned imageType = header[2];
+    const unsigned depth = header[16];
+    if (colourMapType != 0 || (imageType != kTrueColour && imageType != kTrueColourRle)
+        || (depth != 24 && depth != 32))
+        return false;
+    unsigned char scratch[255];
+    if (std::fread(scratch, 1, idLength, in) != idLength)
+        return false;
+
+    layout.runLength = imageType == kTrueColourRle;
+    layout.width = readU16(header + 12);
+    layout.height = readU16(header + 14);
+    layout.bytesPerPixel = depth / 8;
+    layout.descriptor = header[17];
+    return layout.width != 0 && layout.height != 0;
 }
 
-void writeU16(unsigned char* p, int value)
+// True when a block of the pixels can be allocated: one that no size_t can
+// count cannot be addressed (a 32-bit build), and we allocate no more than
+// the rest of the file can fill: raw pixels one for one, run-length packets
+// at most 128 pixels per packet. A file whose size cannot be told is not
+// trusted with an allocation.
+bool fileCanFill(const Layout& layout, std::FILE* in)
 {
-    p[0] = (unsigned char)(value & 0xFF);
-    p[1] = (unsigned char)((value >> 8) & 0xFF);
+    if (layout.width > SIZE_MAX / layout.bytesPerPixel / layout.height)
+        return false;
+    const long long rest = rt::remainingBytes(in);
+    if (rest < 0)
+        return false;
+    const std::size_t pixelCount = layout.pixelCount();
+    const std::size_t packets = layout.runLength ? (pixelCount + 127) / 128 : pixelCount;
+    const std::size_t packetBytes = layout.bytesPerPixel + (layout.runLength ? 1 : 0);
+    return static_cast<unsigned long long>(rest) / packetBytes >= packets;
 }
 
 // Decodes pixelCount pixels of run-length packets into dest. Packets may
@@ -45,7 +91,7 @@ bool decodeRle(std::size_t bytesPerPixel, unsigned char* dest, std::FILE* in,
         const int header = std::fgetc(in);
         if (header == EOF)
             return false;
-        const std::size_t count = (std::size_t)(header & 0x7F) + 1;
+        const std::size_t count = static_cast<std::size_t>(header & 0x7F) + 1;
         if (count > pixelCount - n)
             return false;
         unsigned char* out = dest + n * bytesPerPixel;
@@ -88,6 +134,35 @@ Block reorder(const unsigned char* source, std::size_t width, std::size_t height
     return block;
 }
 
+// The pixels in the file's own row and column order; null when the file
+// ends early, a run-length packet overruns the picture or memory runs out.
+Block readPixels(const Layout& layout, std::FILE* in)
+{
+    const std::size_t size = layout.pixelCount() * layout.bytesPerPixel;
+    Block block = allocate(size);
+    if (!block)
+        return block;
+    const bool read = layout.runLength
+                          ? decodeRle(layout.bytesPerPixel, block.get(), in, layout.pixelCount())
+                          : std::fread(block.get(), 1, size, in) == size;
+    if (!read)
+        block.reset();
+    return block;
+}
+
+// Files store rows bottom-up and left to right unless the descriptor says
+// otherwise; we always keep them bottom-up, left to right. Null when there
+// are no pixels or the reordered copy cannot be allocated.
+Block putUpright(Block block, const Layout& layout)
+{
+    const bool mirror = (layout.descriptor & kRightToLeft) != 0;
+    const bool reverse = (layout.descriptor & kTopToBottom) != 0;
+    if (!block || (!mirror && !reverse))
+        return block;
+    return reorder(block.get(), layout.width, layout.height, layout.bytesPerPixel, mirror,
+                   reverse);
+}
+
 } // namespace
 
 TgaImage::TgaImage()
@@ -103,76 +178,19 @@ TgaImage::~TgaImage()
 bool TgaImage::load(const char* path)
 {
     rt::File file(std::fopen(path, "rb"));
-    if (!file)
+    Layout layout;
+    if (!file || !readLayout(file.get(), layout) || !fileCanFill(layout, file.get()))
         return false;
-
-    unsigned char header[kHeaderSize];
-    if (std::fread(header, 1, kHeaderSize, file.get()) != kHeaderSize)
-        return false;
-    const unsigned idLength = header[0];
-    const unsigned colourMapType = header[1];
-    const unsigned imageType = header[2];
-    const std::size_t fileWidth = readU16(header + 12);
-    const std::size_t fileHeight = readU16(header + 14);
-    const unsigned depth = header[16];
-    const unsigned descriptor = header[17];
-    if (colourMapType != 0 || (imageType != kTrueColour && imageType != kTrueColourRle)
-        || (depth != 24 && depth != 32))
-        return false;
-
-    if (idLength != 0) {
-        unsigned char scratch[255];
-        if (std::fread(scratch, 1, idLength, file.get()) != idLength)
-            return false;
-    }
-
-    // An image without pixels cannot be a texture; keep what we have.
-    if (fileWidth == 0 || fileHeight == 0)
-        return false;
-    // A block that no size_t can count cannot be addressed (a 32-bit build).
-    const std::size_t fileBytesPerPixel = depth / 8;
-    if (fileWidth > SIZE_MAX / fileBytesPerPixel / fileHeight)
-        return false;
-    const std::size_t pixelCount = fileWidth * fileHeight;
-    const std::size_t size = pixelCount * fileBytesPerPixel;
-
-    // Allocate no more than the rest of the file can fill: raw pixels one for
-    // one, run-length packets at most 128 pixels per packet. A file whose
-    // size cannot be told is not trusted with an allocation.
-    const long long rest = rt::remainingBytes(file.get());
-    if (rest < 0)
-        return false;
-    const std::size_t packets = imageType == kTrueColour ? pixelCount : (pixelCount + 127) / 128;
-    const std::size_t packetBytes = imageType == kTrueColour ? fileBytesPerPixel : 1 + fileBytesPerPixel;
-    if (static_cast<unsigned long long>(rest) / packetBytes < packets)
-        return false;
-
-    Block block = allocate(size);
+    Block block = putUpright(readPixels(layout, file.get()), layout);
     if (!block)
         return false;
-    if (imageType == kTrueColour) {
-        if (std::fread(block.get(), 1, size, file.get()) != size)
-            return false;
-    } else if (!decodeRle(fileBytesPerPixel, block.get(), file.get(), pixelCount)) {
-        return false;
-    }
-
-    // Files store rows bottom-up and left to right unless the descriptor says
-    // otherwise; we always keep them bottom-up, left to right.
-    const bool mirror = (descriptor & kRightToLeft) != 0;
-    const bool reverse = (descriptor & kTopToBottom) != 0;
-    if (mirror || reverse) {
-        block = reorder(block.get(), fileWidth, fileHeight, fileBytesPerPixel, mirror, reverse);
-        if (!block)
-            return false;
-    }
 
     delete[] pixels;
     pixels = block.release();
-    width = (int)fileWidth;
-    height = (int)fileHeight;
-    bytesPerPixel = (int)fileBytesPerPixel;
-    hasAlpha = depth == 32;
+    width = static_cast<int>(layout.width);
+    height = static_cast<int>(layout.height);
+    bytesPerPixel = static_cast<int>(layout.bytesPerPixel);
+    hasAlpha = layout.bytesPerPixel == 4;
     return true;
 }
 
@@ -190,16 +208,16 @@ bool TgaImage::save(const char* path) const
     header[2] = kTrueColour;
     writeU16(header + 12, width);
     writeU16(header + 14, height);
-    header[16] = (unsigned char)(bytesPerPixel * 8);
+    header[16] = static_cast<unsigned char>(bytesPerPixel * 8);
     header[17] = bytesPerPixel == 4 ? 8 : 0;  // eight alpha bits, origin bottom left
 
-    std::FILE* file = std::fopen(path, "wb");
+    rt::File file(std::fopen(path, "wb"));
     if (!file)
         return false;
-    const std::size_t size = (std::size_t)width * (std::size_t)height * (std::size_t)bytesPerPixel;
-    bool ok = std::fwrite(header, 1, kHeaderSize, file) == kHeaderSize
-              && std::fwrite(pixels, 1, size, file) == size;
-    if (std::fclose(file) != 0)
-        ok = false;
-    return ok;
+    const std::size_t size = static_cast<std::size_t>(width) * static_cast<std::size_t>(height)
+                             * static_cast<std::size_t>(bytesPerPixel);
+    const bool written = std::fwrite(header, 1, kHeaderSize, file.get()) == kHeaderSize
+                         && std::fwrite(pixels, 1, size, file.get()) == size;
+    // A failed close may have lost the last bytes.
+    return std::fclose(file.release()) == 0 && written;
 }

@@ -43,7 +43,7 @@ bool readUnit(std::FILE* stream, char16_t& unit)
     unsigned char bytes[2];
     if (std::fread(bytes, 1, 2, stream) != 2)
         return false;
-    unit = (char16_t)(bytes[0] | (bytes[1] << 8));
+    unit = static_cast<char16_t>(bytes[0] | (bytes[1] << 8));
     return true;
 }
 
@@ -60,8 +60,8 @@ std::size_t writeUnits(const char16_t* units, std::size_t count, std::FILE* stre
             std::fwrite(block, 1, used, stream);
             used = 0;
         }
-        block[used++] = (unsigned char)(unit & 0xFF);
-        block[used++] = (unsigned char)(unit >> 8);
+        block[used++] = static_cast<unsigned char>(unit & 0xFF);
+        block[used++] = static_cast<unsigned char>(unit >> 8);
     };
     if (std::ftell(stream) == 0)
         put(kByteOrderMark);
@@ -133,7 +133,7 @@ char16_t* readWideLine(std::FILE* stream, std::size_t* length)
     // the block each time (the Windows heap does).
     std::size_t capacity = 513;
     std::size_t size = 0;
-    char16_t* result = (char16_t*)std::malloc(capacity * sizeof(char16_t));
+    auto* result = static_cast<char16_t*>(std::malloc(capacity * sizeof(char16_t)));
     if (!result) {
         if (length)
             *length = 0;
@@ -143,10 +143,10 @@ char16_t* readWideLine(std::FILE* stream, std::size_t* length)
     int n;
     bool lineEnded = false;
     while (!lineEnded && (n = readChunk(chunk, 512, stream, lineEnded)) > 0) {
-        const std::size_t units = (std::size_t)n;
+        const auto units = static_cast<std::size_t>(n);
         if (size + units + 1 > capacity) {
             const std::size_t wanted = std::max(2 * capacity, size + units + 1);
-            char16_t* grown = (char16_t*)std::realloc(result, wanted * sizeof(char16_t));
+            auto* grown = static_cast<char16_t*>(std::realloc(result, wanted * sizeof(char16_t)));
             if (!grown)
                 break; // out of memory: the line ends here, like a read error
             result = grown;
@@ -162,7 +162,7 @@ char16_t* readWideLine(std::FILE* stream, std::size_t* length)
         return nullptr;
     }
     result[size] = 0;
-    char16_t* shrunk = (char16_t*)std::realloc(result, (size + 1) * sizeof(char16_t));
+    auto* shrunk = static_cast<char16_t*>(std::realloc(result, (size + 1) * sizeof(char16_t)));
     return shrunk ? shrunk : result;
 }
 
@@ -180,7 +180,7 @@ int writeWideChars(const char16_t* units, int count, std::FILE* stream)
 {
     if (!units || count <= 0)
         return 0;
-    writeUnits(units, (std::size_t)count, stream);
+    writeUnits(units, static_cast<std::size_t>(count), stream);
     return count;
 }
 

@@ -22,20 +22,6 @@ public:
     void SetUp() override { InitCommonControls(); }
 };
 
-inline std::string windowText(HWND window)
-{
-    char text[128] = {};
-    GetWindowTextA(window, text, sizeof text);
-    return text;
-}
-
-inline std::string className(HWND window)
-{
-    char name[64] = {};
-    GetClassNameA(window, name, sizeof name);
-    return name;
-}
-
 inline RECT screenRect(HWND window)
 {
     RECT r = {};

@@ -51,14 +51,14 @@ struct Box {
 // Where the back buffer is not black, in window coordinates from the top.
 Box litPixels(int width, int height)
 {
-    std::vector<unsigned char> rgb((std::size_t)width * height * 3);
+    std::vector<unsigned char> rgb(static_cast<std::size_t>(width) * height * 3);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadBuffer(GL_BACK);
     glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
     Box box;
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
-            const unsigned char* p = &rgb[((std::size_t)y * width + x) * 3];
+            const unsigned char* p = &rgb[(static_cast<std::size_t>(y) * width + x) * 3];
             if (p[0] + p[1] + p[2] == 0)
                 continue;
             const int row = height - 1 - y;

@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include <string>
+#include <vector>
+
 // A shown top-level popup window with no pixel format yet, for GLContext to take
 // over. Its class has no CS_OWNDC, like the viewer's, so every GetDC hands
 // out a DC of the shared cache and one that is never given back shows: a
@@ -18,19 +21,24 @@ public:
     HWND hwnd = nullptr;
 };
 
-// Counts windows of the multisample probe's class created on this thread
-// while it lives, through a CBT hook.
-class ProbeWindowCounter {
+// Records, while it lives, the calls this program makes through its import
+// table (the GLContext code's included) that leave no trace on a window:
+// the classes given to RegisterClassExA and CreateWindowExA, the names asked
+// of wglGetProcAddress, the sample counts given to wglChoosePixelFormatARB
+// and the intervals given to wglSwapIntervalEXT. Every call goes on to the
+// real function. One recorder at a time.
+class WglCallRecorder {
 public:
-    ProbeWindowCounter();
-    ~ProbeWindowCounter();
+    WglCallRecorder();
+    ~WglCallRecorder();
 
-    ProbeWindowCounter(const ProbeWindowCounter&) = delete;
-    ProbeWindowCounter& operator=(const ProbeWindowCounter&) = delete;
+    WglCallRecorder(const WglCallRecorder&) = delete;
+    WglCallRecorder& operator=(const WglCallRecorder&) = delete;
 
-    bool hooked() const { return hook != nullptr; }
-    int created() const;
-
-private:
-    HHOOK hook = nullptr;
+    bool hooked() const;
+    // How often a call was made: "RegisterClassExA <class>",
+    // "CreateWindowExA <class>" or "wglGetProcAddress <name>".
+    int count(const std::string& call) const;
+    const std::vector<int>& chooseSamples() const;
+    const std::vector<int>& swapIntervals() const;
 };

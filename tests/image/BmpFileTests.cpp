@@ -36,9 +36,9 @@ bool readBmpBytes(const std::string& name, const std::string& bytes, DibSource& 
 std::vector<unsigned char> testPicture(int width, int height)
 {
     const int stride = dibStride(width);
-    std::vector<unsigned char> bits((std::size_t)stride * height);
+    std::vector<unsigned char> bits(static_cast<std::size_t>(stride) * height);
     for (std::size_t i = 0; i < bits.size(); ++i)
-        bits[i] = (unsigned char)(i * 7 + 3);
+        bits[i] = static_cast<unsigned char>(i * 7 + 3);
     return bits;
 }
 
@@ -55,16 +55,15 @@ std::string writeToFile(const std::string& name, const std::vector<unsigned char
     return readFile(path);
 }
 
-std::uint32_t u32At(const std::string& bytes, std::size_t offset)
-{
-    return (std::uint32_t)(unsigned char)bytes[offset] | (std::uint32_t)(unsigned char)bytes[offset + 1] << 8
-           | (std::uint32_t)(unsigned char)bytes[offset + 2] << 16
-           | (std::uint32_t)(unsigned char)bytes[offset + 3] << 24;
-}
-
 unsigned u16At(const std::string& bytes, std::size_t offset)
 {
-    return (unsigned char)bytes[offset] | (unsigned char)bytes[offset + 1] << 8;
+    return static_cast<unsigned char>(bytes[offset])
+           | static_cast<unsigned char>(bytes[offset + 1]) << 8;
+}
+
+std::uint32_t u32At(const std::string& bytes, std::size_t offset)
+{
+    return u16At(bytes, offset) | static_cast<std::uint32_t>(u16At(bytes, offset + 2)) << 16;
 }
 
 TEST(BmpWrite, ThreeByTwoFileLayout)
@@ -93,7 +92,7 @@ TEST(BmpWrite, ReadsBackWithTheSamePixelsAndStride)
             SCOPED_TRACE(std::to_string(width) + " x " + std::to_string(height));
             const std::vector<unsigned char> bits = testPicture(width, height);
             const std::string file = writeToFile("roundtrip.bmp", bits, width, height);
-            ASSERT_EQ(54 + (std::size_t)height * dibStride(width), file.size());
+            ASSERT_EQ(54 + static_cast<std::size_t>(height) * dibStride(width), file.size());
             DibSource source;
             ASSERT_TRUE(readBmpBytes("roundtrip.bmp", file, source));
             EXPECT_EQ(width, source.width);
@@ -271,7 +270,8 @@ TEST(BmpSuite, BadIndicesReadAsBlack)
     ASSERT_EQ(101, source.colourCount);
     std::set<std::string> allowed{std::string(3, '\0')};
     for (int i = 0; i < source.colourCount; ++i)
-        allowed.insert(std::string((const char*)source.palette.data() + 4 * i, 3));
+        allowed.insert(
+            std::string(reinterpret_cast<const char*>(source.palette.data()) + 4 * i, 3));
     const std::string pixels = expanded(source);
     int black = 0;
     for (std::size_t i = 0; i < pixels.size(); i += 3) {

@@ -11,9 +11,15 @@
 
 namespace dibtest {
 
+// The bytes of a hand-built block, as the readers take them.
+inline const unsigned char* bytesOf(const std::string& block)
+{
+    return reinterpret_cast<const unsigned char*>(block.data());
+}
+
 inline std::string le16(unsigned value)
 {
-    return std::string{(char)(value & 0xFF), (char)((value >> 8) & 0xFF)};
+    return std::string{static_cast<char>(value & 0xFF), static_cast<char>((value >> 8) & 0xFF)};
 }
 
 inline std::string le32(std::uint32_t value)
@@ -34,13 +40,18 @@ struct Info {
 
 inline std::string infoHeader(const Info& info)
 {
-    std::string h = le32(info.size) + le32((std::uint32_t)info.width)
-                    + le32((std::uint32_t)info.height) + le16(info.planes) + le16(info.bitCount)
-                    + le32(info.compression) + le32(0) + le32(0) + le32(0) + le32(info.colorsUsed)
-                    + le32(0);
+    std::string h = le32(info.size) + le32(static_cast<std::uint32_t>(info.width))
+                    + le32(static_cast<std::uint32_t>(info.height)) + le16(info.planes)
+                    + le16(info.bitCount) + le32(info.compression) + le32(0) + le32(0) + le32(0)
+                    + le32(info.colorsUsed) + le32(0);
     if (info.size > 40 && info.size < 4096)
         h.resize(info.size, '\0');
     return h;
+}
+
+inline std::string paletteColour(int i)
+{
+    return std::string{static_cast<char>(i), static_cast<char>(255 - i), static_cast<char>(7 * i)};
 }
 
 // A palette of count entries whose entry i is (blue, green, red) =
@@ -49,13 +60,8 @@ inline std::string palette(int count)
 {
     std::string p;
     for (int i = 0; i < count; ++i)
-        p += std::string{(char)i, (char)(255 - i), (char)(7 * i), '\0'};
+        p += paletteColour(i) + '\0';
     return p;
-}
-
-inline std::string paletteColour(int i)
-{
-    return std::string{(char)i, (char)(255 - i), (char)(7 * i)};
 }
 
 // A BMP file: file header, then head (info header and palette), then
@@ -64,7 +70,7 @@ inline std::string bmpFile(const std::string& head, const std::string& pixels,
                            std::uint32_t dataOffset = 0)
 {
     if (dataOffset == 0)
-        dataOffset = (std::uint32_t)(14 + head.size());
+        dataOffset = static_cast<std::uint32_t>(14 + head.size());
     return "BM" + le32(0) + le16(0) + le16(0) + le32(dataOffset) + head + pixels;
 }
 
@@ -73,7 +79,8 @@ inline std::string packed(const unsigned char* bits, int width, int height, int 
 {
     std::string s;
     for (int y = 0; y < height; ++y)
-        s.append((const char*)bits + (std::size_t)y * stride, (std::size_t)width * 3);
+        s.append(reinterpret_cast<const char*>(bits) + static_cast<std::size_t>(y) * stride,
+                 static_cast<std::size_t>(width) * 3);
     return s;
 }
 
@@ -82,7 +89,7 @@ inline std::string packed(const unsigned char* bits, int width, int height, int 
 inline std::string expanded(const DibSource& source)
 {
     const int stride = dibStride(source.width);
-    std::vector<unsigned char> bits((std::size_t)stride * source.height);
+    std::vector<unsigned char> bits(static_cast<std::size_t>(stride) * source.height);
     source.expandInto(bits.data(), stride);
     return packed(bits.data(), source.width, source.height, stride);
 }

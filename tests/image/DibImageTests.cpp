@@ -20,7 +20,7 @@ namespace {
 void fillPattern(DibImage& image, int seed = 0)
 {
     for (int i = 0; i < image.height * image.stride; ++i)
-        image.bits[i] = (unsigned char)(i * 13 + seed);
+        image.bits[i] = static_cast<unsigned char>(i * 13 + seed);
 }
 
 std::string pixelsOf(const DibImage& image)
@@ -55,7 +55,7 @@ TEST(DibImage, HeaderDescribesTwentyFourBitsBottomUp)
     EXPECT_EQ(3, h.biHeight);
     EXPECT_EQ(1, h.biPlanes);
     EXPECT_EQ(24, h.biBitCount);
-    EXPECT_EQ((DWORD)BI_RGB, h.biCompression);
+    EXPECT_EQ(DWORD{BI_RGB}, h.biCompression);
     EXPECT_EQ(0u, h.biSizeImage);
     EXPECT_EQ(0, h.biXPelsPerMeter);
     EXPECT_EQ(0, h.biYPelsPerMeter);
@@ -63,7 +63,7 @@ TEST(DibImage, HeaderDescribesTwentyFourBitsBottomUp)
     EXPECT_EQ(0u, h.biClrImportant);
     // The section's own description agrees.
     DIBSECTION section;
-    ASSERT_EQ((int)sizeof section, GetObjectA(image.bitmap, sizeof section, &section));
+    ASSERT_EQ(static_cast<int>(sizeof section), GetObjectA(image.bitmap, sizeof section, &section));
     EXPECT_EQ(image.bits, section.dsBm.bmBits);
     EXPECT_EQ(image.stride, section.dsBm.bmWidthBytes);
     EXPECT_EQ(3, section.dsBmih.biHeight);
@@ -93,7 +93,7 @@ TEST(DibImage, DrawShowsThePictureUpright)
 {
     DibImage image(3, 2);
     ASSERT_NE(nullptr, image.bits);
-    std::memset(image.bits, 0, (std::size_t)image.height * image.stride);
+    std::memset(image.bits, 0, static_cast<std::size_t>(image.height) * image.stride);
     image.bits[2] = 255;                       // bottom left: red
     image.bits[image.stride + 2 * 3 + 0] = 255; // top right: blue
 
@@ -119,7 +119,7 @@ TEST(DibImage, ExpandIndexedFillsRowsBottomUp)
     const std::string rows("\x12\x34\0\0\xF0\x00\0\0", 8);
     DibImage image(4, 2);
     ASSERT_NE(nullptr, image.bits);
-    image.expandIndexed4((const unsigned char*)pal.data(), 16, (const unsigned char*)rows.data());
+    image.expandIndexed4(bytesOf(pal), 16, bytesOf(rows));
     EXPECT_EQ(paletteColour(1) + paletteColour(2) + paletteColour(3) + paletteColour(4)
                   + paletteColour(15) + paletteColour(0) + paletteColour(0) + paletteColour(0),
               pixelsOf(image));
@@ -141,16 +141,7 @@ protected:
             return false;
         std::memcpy(GlobalLock(memory), block.data(), block.size());
         GlobalUnlock(memory);
-        if (!OpenClipboard(owner)) {
-            GlobalFree(memory);
-            return false;
-        }
-        EmptyClipboard();
-        const bool placed = SetClipboardData(CF_DIB, memory) != nullptr;
-        CloseClipboard();
-        if (!placed)
-            GlobalFree(memory);
-        return placed;
+        return giveToClipboard(owner, CF_DIB, memory);
     }
 
     HWND owner = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
@@ -172,7 +163,7 @@ TEST_F(DibClipboard, CopyPlacesOnePackedTwentyFourBitDib)
     HANDLE data = GetClipboardData(CF_DIB);
     std::string block;
     if (data) {
-        const char* p = (const char*)GlobalLock(data);
+        const char* p = static_cast<const char*>(GlobalLock(data));
         if (p)
             block.assign(p, GlobalSize(data));
         GlobalUnlock(data);
@@ -182,7 +173,7 @@ TEST_F(DibClipboard, CopyPlacesOnePackedTwentyFourBitDib)
     EXPECT_EQ(1, dibs);
     ASSERT_GE(block.size(), 56u); // 40 + 2 x 8
     EXPECT_EQ(0, std::memcmp(block.data(), &image.header, 40));
-    EXPECT_EQ(std::string((const char*)image.bits, 16), block.substr(40, 16));
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(image.bits), 16), block.substr(40, 16));
     BITMAPINFOHEADER header;
     std::memcpy(&header, block.data(), sizeof header);
     EXPECT_EQ(24, header.biBitCount);
@@ -221,7 +212,7 @@ TEST_F(DibClipboard, OtherProgramsSeeTheSamePicture)
     ASSERT_TRUE(image.copyToClipboard(owner));
 
     ASSERT_TRUE(OpenClipboard(nullptr));
-    HBITMAP bitmap = (HBITMAP)GetClipboardData(CF_BITMAP);
+    HBITMAP bitmap = static_cast<HBITMAP>(GetClipboardData(CF_BITMAP));
     std::vector<unsigned char> bits(3 * 16);
     int rows = 0;
     if (bitmap) {
@@ -300,7 +291,7 @@ TEST(DibBmp, WriteThenReadBack)
     const std::string bytes = readFile(path);
     ASSERT_EQ(54u + 3 * 16, bytes.size());
     EXPECT_EQ(0, std::memcmp(bytes.data() + 14, &image.header, 40)) << "the header as it is";
-    EXPECT_EQ(std::string((const char*)image.bits, 48), bytes.substr(54));
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(image.bits), 48), bytes.substr(54));
 
     DibImage back;
     file = std::fopen(path.c_str(), "rb");

@@ -30,8 +30,8 @@ std::string expandRow(int bitCount, int width, const std::string& row, int colou
     const std::string pal = palette(colourCount);
     const int stride = dibStride(width);
     std::vector<unsigned char> bits(stride, 0xEE);
-    expandIndexed(bitCount, (const unsigned char*)pal.data(), colourCount,
-                  (const unsigned char*)row.data(), false, bits.data(), width, 1, stride);
+    expandIndexed(bitCount, bytesOf(pal), colourCount, bytesOf(row), false, bits.data(), width, 1,
+                  stride);
     return packed(bits.data(), width, 1, stride);
 }
 

@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <new>
 #include <cstdio>
-#include <ostream>
 #include <string>
 #include <vector>
 
@@ -18,15 +17,15 @@ std::string tgaHeader(int type, int width, int height, int depth, int descriptor
                       int idLength = 0, int colourMapType = 0)
 {
     std::string h(18, '\0');
-    h[0] = (char)idLength;
-    h[1] = (char)colourMapType;
-    h[2] = (char)type;
-    h[12] = (char)(width & 0xFF);
-    h[13] = (char)(width >> 8);
-    h[14] = (char)(height & 0xFF);
-    h[15] = (char)(height >> 8);
-    h[16] = (char)depth;
-    h[17] = (char)descriptor;
+    h[0] = static_cast<char>(idLength);
+    h[1] = static_cast<char>(colourMapType);
+    h[2] = static_cast<char>(type);
+    h[12] = static_cast<char>(width & 0xFF);
+    h[13] = static_cast<char>(width >> 8);
+    h[14] = static_cast<char>(height & 0xFF);
+    h[15] = static_cast<char>(height >> 8);
+    h[16] = static_cast<char>(depth);
+    h[17] = static_cast<char>(descriptor);
     return h;
 }
 
@@ -36,7 +35,7 @@ std::string pixel(int k, int bytesPerPixel = 3)
 {
     std::string p;
     for (int i = 0; i < bytesPerPixel; ++i)
-        p += (char)(16 * k + i + 1);
+        p += static_cast<char>(16 * k + i + 1);
     return p;
 }
 
@@ -52,8 +51,8 @@ std::string contents(const TgaImage& image)
 {
     if (!image.pixels)
         return std::string();
-    return std::string((const char*)image.pixels,
-                       (std::size_t)image.width * image.height * image.bytesPerPixel);
+    return std::string(reinterpret_cast<const char*>(image.pixels),
+                       static_cast<std::size_t>(image.width) * image.height * image.bytesPerPixel);
 }
 
 bool loadBytes(TgaImage& image, const std::string& name, const std::string& bytes)
@@ -80,7 +79,8 @@ std::string reordered(const std::string& block, int width, int height, int bytes
         const int row = reverse ? height - 1 - y : y;
         for (int x = 0; x < width; ++x) {
             const int col = mirror ? width - 1 - x : x;
-            out += block.substr(((std::size_t)row * width + col) * bytesPerPixel, bytesPerPixel);
+            out += block.substr((static_cast<std::size_t>(row) * width + col) * bytesPerPixel,
+                                bytesPerPixel);
         }
     }
     return out;
@@ -89,53 +89,38 @@ std::string reordered(const std::string& block, int width, int height, int bytes
 // ---------------------------------------------------------------------------
 // Loading well-formed files
 
-struct Orientation {
-    int descriptor;
-    std::vector<int> order;  // file pixel of each loaded pixel, bottom row first
-};
-
-void PrintTo(const Orientation& o, std::ostream* os)
-{
-    *os << "descriptor " << o.descriptor;
-}
-
-class TgaOrientation : public testing::TestWithParam<Orientation> {};
-
 // A 3 x 2 picture stored as file pixels 0 1 2 / 3 4 5, uncompressed and as
 // one raw run-length packet; only the descriptor decides where they land.
-TEST_P(TgaOrientation, DescriptorPlacesRowsBottomUpLeftToRight)
+TEST(TgaOrientation, DescriptorPlacesRowsBottomUpLeftToRight)
 {
-    const Orientation& o = GetParam();
-    const std::string data = pixels({0, 1, 2, 3, 4, 5});
-    std::string expected;
-    for (int k : o.order)
-        expected += pixel(k);
-
-    for (int type : {2, 10}) {
-        SCOPED_TRACE(type);
-        std::string file = tgaHeader(type, 3, 2, 24, o.descriptor);
-        if (type == 10)
-            file += '\x05';
-        file += data;
-        TgaImage image;
-        ASSERT_TRUE(loadBytes(image, "orientation.tga", file));
-        EXPECT_EQ(3, image.width);
-        EXPECT_EQ(2, image.height);
-        EXPECT_EQ(expected, contents(image));
+    const struct {
+        int descriptor;
+        std::vector<int> order; // file pixel of each loaded pixel, bottom row first
+    } cases[] = {
+        {0x00, {0, 1, 2, 3, 4, 5}},
+        {0x10, {2, 1, 0, 5, 4, 3}}, // right to left: rows mirrored
+        {0x20, {3, 4, 5, 0, 1, 2}}, // top to bottom: rows swapped
+        {0x30, {5, 4, 3, 2, 1, 0}},
+        {0xCF, {0, 1, 2, 3, 4, 5}}, // alpha and interleave bits change nothing
+    };
+    for (const auto& c : cases) {
+        std::string expected;
+        for (int k : c.order)
+            expected += pixel(k);
+        for (int type : {2, 10}) {
+            SCOPED_TRACE(testing::Message() << "descriptor " << c.descriptor << ", type " << type);
+            std::string file = tgaHeader(type, 3, 2, 24, c.descriptor);
+            if (type == 10)
+                file += '\x05';
+            file += pixels({0, 1, 2, 3, 4, 5});
+            TgaImage image;
+            ASSERT_TRUE(loadBytes(image, "orientation.tga", file));
+            EXPECT_EQ(3, image.width);
+            EXPECT_EQ(2, image.height);
+            EXPECT_EQ(expected, contents(image));
+        }
     }
 }
-
-INSTANTIATE_TEST_SUITE_P(Descriptors, TgaOrientation, testing::Values(
-    Orientation{0x00, {0, 1, 2, 3, 4, 5}},
-    Orientation{0x10, {2, 1, 0, 5, 4, 3}},   // right to left: rows mirrored
-    Orientation{0x20, {3, 4, 5, 0, 1, 2}},   // top to bottom: rows swapped
-    Orientation{0x30, {5, 4, 3, 2, 1, 0}},
-    Orientation{0xCF, {0, 1, 2, 3, 4, 5}}),  // alpha and interleave bits change nothing
-    [](const testing::TestParamInfo<Orientation>& info) {
-        char name[16];
-        std::snprintf(name, sizeof name, "Descriptor%02X", info.param.descriptor);
-        return std::string(name);
-    });
 
 TEST(TgaLoad, DepthDecidesAlphaAndBytesPerPixel)
 {
@@ -197,12 +182,7 @@ TEST(TgaLoad, MissingFileFails)
 // ---------------------------------------------------------------------------
 // Malformed and unsupported files: each fails and leaves the image as it was.
 
-struct Malformed {
-    const char* fault;
-    std::string bytes;
-};
-
-std::vector<Malformed> malformedFiles()
+TEST(TgaMalformed, LoadFailsAndKeepsTheImage)
 {
     const std::string rgb2x2 = pixels({1, 2, 3, 4});
     // 32768 x 32769 x 4 is 2^32 + 131072: with a 32-bit size_t a naive
@@ -210,7 +190,10 @@ std::vector<Malformed> malformedFiles()
     std::string wrapping = tgaHeader(10, 32768, 32769, 32);
     for (int i = 0; i < 300; ++i)
         wrapping += "\xFF" + pixel(1, 4);
-    return {
+    const struct {
+        const char* fault;
+        std::string bytes;
+    } files[] = {
         {"EmptyFile", ""},
         {"ShortHeader", tgaHeader(2, 2, 2, 24).substr(0, 17)},
         {"ColourMapped", tgaHeader(1, 2, 2, 8, 0, 0, 1) + "\1\2\3\4"},
@@ -237,43 +220,32 @@ std::vector<Malformed> malformedFiles()
         {"WidthTimesHeightTooLargeRle", tgaHeader(10, 65535, 65535, 32) + "\xFF" + pixel(1, 4)},
         {"WidthTimesHeightWrapsOn32Bit", wrapping},
     };
+    for (const auto& f : files) {
+        SCOPED_TRACE(f.fault);
+        const std::string path = scratchPath("malformed.tga");
+        ASSERT_TRUE(writeFile(path, f.bytes));
+
+        TgaImage empty;
+        EXPECT_FALSE(empty.load(path.c_str()));
+        EXPECT_EQ(nullptr, empty.pixels);
+        EXPECT_EQ(0, empty.width);
+        EXPECT_EQ(0, empty.height);
+        EXPECT_EQ(3, empty.bytesPerPixel);
+        EXPECT_FALSE(empty.hasAlpha);
+
+        TgaImage image;
+        const std::string before = pixels({5, 6, 7}, 4);
+        ASSERT_TRUE(loadBytes(image, "before.tga", tgaHeader(2, 3, 1, 32) + before));
+        const unsigned char* block = image.pixels;
+        EXPECT_FALSE(image.load(path.c_str()));
+        EXPECT_EQ(block, image.pixels);
+        EXPECT_EQ(3, image.width);
+        EXPECT_EQ(1, image.height);
+        EXPECT_EQ(4, image.bytesPerPixel);
+        EXPECT_TRUE(image.hasAlpha);
+        EXPECT_EQ(before, contents(image));
+    }
 }
-
-void PrintTo(const Malformed& m, std::ostream* os)
-{
-    *os << m.fault;
-}
-
-class TgaMalformed : public testing::TestWithParam<Malformed> {};
-
-TEST_P(TgaMalformed, LoadFailsAndKeepsTheImage)
-{
-    const std::string path = scratchPath("malformed.tga");
-    ASSERT_TRUE(writeFile(path, GetParam().bytes));
-
-    TgaImage empty;
-    EXPECT_FALSE(empty.load(path.c_str()));
-    EXPECT_EQ(nullptr, empty.pixels);
-    EXPECT_EQ(0, empty.width);
-    EXPECT_EQ(0, empty.height);
-    EXPECT_EQ(3, empty.bytesPerPixel);
-    EXPECT_FALSE(empty.hasAlpha);
-
-    TgaImage image;
-    const std::string before = pixels({5, 6, 7}, 4);
-    ASSERT_TRUE(loadBytes(image, "before.tga", tgaHeader(2, 3, 1, 32) + before));
-    const unsigned char* block = image.pixels;
-    EXPECT_FALSE(image.load(path.c_str()));
-    EXPECT_EQ(block, image.pixels);
-    EXPECT_EQ(3, image.width);
-    EXPECT_EQ(1, image.height);
-    EXPECT_EQ(4, image.bytesPerPixel);
-    EXPECT_TRUE(image.hasAlpha);
-    EXPECT_EQ(before, contents(image));
-}
-
-INSTANTIATE_TEST_SUITE_P(Files, TgaMalformed, testing::ValuesIn(malformedFiles()),
-    [](const testing::TestParamInfo<Malformed>& info) { return std::string(info.param.fault); });
 
 // ---------------------------------------------------------------------------
 // Saving
@@ -294,8 +266,9 @@ TEST(TgaSave, WritesBottomUpFileThatReadsBack)
 
         const std::string path = scratchPath("saved.tga");
         ASSERT_TRUE(image.save(path.c_str()));
-        const char header[18] = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-                                 1, 1, 2, 0, (char)depth, (char)(depth == 32 ? 8 : 0)};
+        const char header[18] = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 2, 0,
+                                 static_cast<char>(depth),
+                                 static_cast<char>(depth == 32 ? 8 : 0)};
         EXPECT_EQ(std::string(header, 18) + bottom + top, readFile(path));
 
         TgaImage again;
@@ -404,8 +377,9 @@ TEST(TgaShared, TrueColourFilesLoad)
         // header and the ID field.
         const std::string file = readFile(sharedTga(f.path));
         if (file[2] == 2 && (file[17] & 0x30) == 0) {
-            const std::size_t size = (std::size_t)f.width * f.height * f.bytesPerPixel;
-            EXPECT_EQ(0, file.compare(18 + (unsigned char)file[0], size, contents(image)));
+            const std::size_t size = static_cast<std::size_t>(f.width) * f.height * f.bytesPerPixel;
+            const std::size_t pixelsAt = 18 + static_cast<unsigned char>(file[0]);
+            EXPECT_EQ(0, file.compare(pixelsAt, size, contents(image)));
         }
     }
     if (absent)
@@ -520,7 +494,7 @@ TEST(TgaImage, HeaderAskingForMorePixelsThanTheFileHoldsFailsBeforeAllocating)
         const std::string path = scratchPath("promises-too-much.tga");
         ASSERT_TRUE(writeFile(path, std::string(reinterpret_cast<const char*>(header), sizeof header) + "abcd"));
         TgaImage image;
-        EXPECT_FALSE(image.load(path.c_str())) << int(type);
+        EXPECT_FALSE(image.load(path.c_str())) << static_cast<int>(type);
         EXPECT_EQ(nullptr, image.pixels);
     }
     EXPECT_LT(largestNothrowArray, 1024u * 1024u) << "no block of the promised size was allocated";
@@ -542,6 +516,7 @@ TEST(TgaImage, PictureBeyond256MiBLoadsWhenTheFileHoldsIt)
     EXPECT_EQ(16384, image.width);
     EXPECT_EQ(4097, image.height);
     const std::size_t last = (16384u * 4097u - 1) * 4;
-    EXPECT_EQ(pixel(1, 4), std::string((const char*)image.pixels + last - 128 * 4, 4));
-    EXPECT_EQ(pixel(2, 4), std::string((const char*)image.pixels + last, 4));
+    const char* pixels = reinterpret_cast<const char*>(image.pixels);
+    EXPECT_EQ(pixel(1, 4), std::string(pixels + last - 128 * 4, 4));
+    EXPECT_EQ(pixel(2, 4), std::string(pixels + last, 4));
 }

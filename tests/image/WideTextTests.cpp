@@ -17,8 +17,8 @@ std::string bytesOf(std::initializer_list<unsigned> units)
 {
     std::string s;
     for (unsigned u : units) {
-        s += (char)(u & 0xFF);
-        s += (char)(u >> 8);
+        s += static_cast<char>(u & 0xFF);
+        s += static_cast<char>(u >> 8);
     }
     return s;
 }
@@ -61,7 +61,7 @@ std::vector<std::vector<unsigned>> readChunks(std::FILE* file, int capacity = 64
         const int n = readWideLineChunk(buffer.data(), capacity, file);
         if (n == 0)
             return chunks;
-        EXPECT_EQ(0u, (unsigned)buffer[n]) << "terminating zero";
+        EXPECT_EQ(0u, static_cast<unsigned>(buffer[n])) << "terminating zero";
         chunks.push_back(unitsOf(buffer.data(), n));
     }
 }
@@ -111,7 +111,7 @@ TEST(WideLineChunk, CapacityBoundsTheUnitsStored)
     EXPECT_EQ(0, readWideLineChunk(buffer, -5, file));
     EXPECT_EQ(u'x', buffer[0]) << "no room, nothing touched";
     EXPECT_EQ(0, readWideLineChunk(buffer, 1, file));
-    EXPECT_EQ(0u, (unsigned)buffer[0]);
+    EXPECT_EQ(0u, static_cast<unsigned>(buffer[0]));
     EXPECT_EQ(2, readWideLineChunk(buffer, 3, file));
     EXPECT_EQ((std::vector<unsigned>{'a', 'b', 0, 'x'}), unitsOf(buffer, 4));
     EXPECT_EQ(3, readWideLineChunk(buffer, 8, file));
@@ -169,7 +169,7 @@ TEST(WideLine, ReturnsWholeLinesOfAnyLength)
     ASSERT_EQ(1501u, length);
     longLine.push_back(10);
     EXPECT_EQ(longLine, unitsOf(line, 1501));
-    EXPECT_EQ(0u, (unsigned)line[1501]);
+    EXPECT_EQ(0u, static_cast<unsigned>(line[1501]));
     std::free(line);
 
     line = readWideLine(file, &length);
@@ -200,7 +200,7 @@ TEST(WideLine, LineFeedRightAfterAFullChunk)
     char16_t* line = readWideLine(file, &length);
     ASSERT_NE(nullptr, line);
     EXPECT_EQ(512u, length);
-    EXPECT_EQ(10u, (unsigned)line[511]);
+    EXPECT_EQ(10u, static_cast<unsigned>(line[511]));
     std::free(line);
     EXPECT_EQ(nullptr, readWideLine(file));
     std::fclose(file);
@@ -222,8 +222,8 @@ TEST(WideLine, TextModeLoneLineFeedAtAChunksEndStaysInTheLine)
         char16_t* line = readWideLine(file, &length);
         ASSERT_NE(nullptr, line);
         EXPECT_EQ(static_cast<std::size_t>(before + 3), length) << before << " units before the line feed";
-        EXPECT_EQ(10u, (unsigned)line[before]);
-        EXPECT_EQ('b', (unsigned)line[before + 1]);
+        EXPECT_EQ(10u, static_cast<unsigned>(line[before]));
+        EXPECT_EQ('b', static_cast<unsigned>(line[before + 1]));
         std::free(line);
         line = readWideLine(file, &length);
         ASSERT_NE(nullptr, line);

@@ -20,20 +20,6 @@ public:
 };
 testing::Environment* const commonControls = testing::AddGlobalTestEnvironment(new CommonControls);
 
-std::string className(HWND window)
-{
-    char name[64] = {};
-    GetClassNameA(window, name, sizeof name);
-    return name;
-}
-
-std::string windowText(HWND window)
-{
-    char text[64] = {};
-    GetWindowTextA(window, text, sizeof text);
-    return text;
-}
-
 DWORD styleOf(HWND window)
 {
     return static_cast<DWORD>(GetWindowLongA(window, GWL_STYLE));
@@ -75,71 +61,62 @@ protected:
     RecordingWindow parent;
 };
 
-struct ControlCase {
-    const char* name;
-    std::function<HWND(HWND parent)> create;
-    const char* className;
-    DWORD style;
-    DWORD exStyle;
-    int id;
-};
-
-class ChildControlKinds : public ChildControls, public testing::WithParamInterface<ControlCase> {
-};
-
-TEST_P(ChildControlKinds, HaveTheirClassStyleIdAndFont)
+TEST_F(ChildControls, KindsHaveTheirClassStyleIdAndFont)
 {
-    const ControlCase c = GetParam();
-    HWND control = c.create(parent.hwnd);
-    ASSERT_NE(control, nullptr);
+    const struct {
+        const char* name;
+        std::function<HWND(HWND parent)> create;
+        const char* className;
+        DWORD style;
+        DWORD exStyle;
+        int id;
+    } cases[] = {
+        {"push button", [](HWND p) { return createPushButton(p, "Text", 7, 9, 110, 23, 41); },
+         "Button", 0x50030000, 0, 41},
+        {"check box", [](HWND p) { return createCheckBox(p, "Text", 7, 9, 110, 23, 42); },
+         "Button", 0x50030003, 0, 42},
+        {"label", [](HWND p) { return createLabel(p, "Text", 7, 9, 110, 23, 0); }, "Static",
+         0x50000000, 0, 0},
+        {"right-aligned label",
+         [](HWND p) { return createLabel(p, "Text", 7, 9, 110, 23, SS_RIGHT); }, "Static",
+         0x50000002, 0, 0},
+        {"group box", [](HWND p) { return createGroupBox(p, "Text", 7, 9, 110, 23, false); },
+         "Button", 0x50000007, 0, 0},
+        {"group box with tab stop",
+         [](HWND p) { return createGroupBox(p, "Text", 7, 9, 110, 23, true); }, "Button",
+         0x50010007, 0, 0},
+        {"edit box", [](HWND p) { return createEditBox(p, "Text", 7, 9, 110, 23, false); }, "Edit",
+         0x50010080, WS_EX_CLIENTEDGE, 0},
+        {"read-only edit box", [](HWND p) { return createEditBox(p, "Text", 7, 9, 110, 23, true); },
+         "Edit", 0x50010880, WS_EX_CLIENTEDGE, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        HWND control = c.create(parent.hwnd);
+        ASSERT_NE(control, nullptr);
 
-    EXPECT_EQ(className(control), c.className);
-    EXPECT_EQ(styleOf(control), c.style) << std::hex << styleOf(control);
-    // The system may add extended bits of its own; the requested ones must be
-    // there, and no client edge where none was asked for.
-    EXPECT_EQ(exStyleOf(control) & WS_EX_CLIENTEDGE, c.exStyle);
-    EXPECT_EQ(GetDlgCtrlID(control), c.id);
-    EXPECT_EQ(GetParent(control), parent.hwnd);
-    EXPECT_EQ(windowText(control), "Text");
-    EXPECT_EQ(fontOf(control), defaultGuiFont());
-    EXPECT_EQ(reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(control, GWLP_HINSTANCE)), appInstance);
+        EXPECT_EQ(className(control), c.className);
+        EXPECT_EQ(styleOf(control), c.style) << std::hex << styleOf(control);
+        // The system may add extended bits of its own; the requested ones must
+        // be there, and no client edge where none was asked for.
+        EXPECT_EQ(exStyleOf(control) & WS_EX_CLIENTEDGE, c.exStyle);
+        EXPECT_EQ(GetDlgCtrlID(control), c.id);
+        EXPECT_EQ(GetParent(control), parent.hwnd);
+        EXPECT_EQ(windowText(control), "Text");
+        EXPECT_EQ(fontOf(control), defaultGuiFont());
+        EXPECT_EQ(reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(control, GWLP_HINSTANCE)),
+                  appInstance);
 
-    RECT r = {};
-    GetWindowRect(control, &r);
-    MapWindowPoints(HWND_DESKTOP, parent.hwnd, reinterpret_cast<POINT*>(&r), 2);
-    EXPECT_EQ(r.left, 7);
-    EXPECT_EQ(r.top, 9);
-    EXPECT_EQ(r.right - r.left, 110);
-    EXPECT_EQ(r.bottom - r.top, 23);
+        RECT r = {};
+        GetWindowRect(control, &r);
+        MapWindowPoints(HWND_DESKTOP, parent.hwnd, reinterpret_cast<POINT*>(&r), 2);
+        EXPECT_EQ(r.left, 7);
+        EXPECT_EQ(r.top, 9);
+        EXPECT_EQ(r.right - r.left, 110);
+        EXPECT_EQ(r.bottom - r.top, 23);
+        DestroyWindow(control);
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    , ChildControlKinds,
-    testing::Values(
-        ControlCase{"PushButton",
-                    [](HWND p) { return createPushButton(p, "Text", 7, 9, 110, 23, 41); },
-                    "Button", 0x50030000, 0, 41},
-        ControlCase{"CheckBox",
-                    [](HWND p) { return createCheckBox(p, "Text", 7, 9, 110, 23, 42); }, "Button",
-                    0x50030003, 0, 42},
-        ControlCase{"Label", [](HWND p) { return createLabel(p, "Text", 7, 9, 110, 23, 0); },
-                    "Static", 0x50000000, 0, 0},
-        ControlCase{"RightAlignedLabel",
-                    [](HWND p) { return createLabel(p, "Text", 7, 9, 110, 23, SS_RIGHT); },
-                    "Static", 0x50000002, 0, 0},
-        ControlCase{"GroupBox",
-                    [](HWND p) { return createGroupBox(p, "Text", 7, 9, 110, 23, false); },
-                    "Button", 0x50000007, 0, 0},
-        ControlCase{"GroupBoxWithTabStop",
-                    [](HWND p) { return createGroupBox(p, "Text", 7, 9, 110, 23, true); },
-                    "Button", 0x50010007, 0, 0},
-        ControlCase{"EditBox",
-                    [](HWND p) { return createEditBox(p, "Text", 7, 9, 110, 23, false); }, "Edit",
-                    0x50010080, WS_EX_CLIENTEDGE, 0},
-        ControlCase{"ReadOnlyEditBox",
-                    [](HWND p) { return createEditBox(p, "Text", 7, 9, 110, 23, true); }, "Edit",
-                    0x50010880, WS_EX_CLIENTEDGE, 0}),
-    [](const testing::TestParamInfo<ControlCase>& info) { return std::string(info.param.name); });
 
 // ------------------------------------------------------------------ trackbar
 

@@ -203,48 +203,43 @@ TEST_F(ModalLoop, WaitsWithoutSpinning)
 
 // ---------------------------------------------------------------- dialog keys
 
-struct KeyCase {
-    const char* name;
-    WPARAM key;
-    bool dialogKeys;
-    int expected;  // 100 + the command id, or -1 when no command came
-};
-
-class ModalDialogKeys : public ModalLoop, public testing::WithParamInterface<KeyCase> {
-};
-
-TEST_P(ModalDialogKeys, TurnKeysOnAChildIntoCommands)
+TEST_F(ModalLoop, DialogKeysOnAChildBecomeCommands)
 {
-    const KeyCase c = GetParam();
-    ASSERT_TRUE(openModal());
-    HWND child = CreateWindowExA(0, "BUTTON", "Child", WS_CHILD | WS_VISIBLE | WS_TABSTOP, 5, 5, 60,
-                                 20, modal.hwnd, reinterpret_cast<HMENU>(50), GetModuleHandleA(nullptr),
-                                 nullptr);
-    ASSERT_NE(child, nullptr);
-    modal.on(WM_COMMAND, [&](WPARAM wParam, LPARAM) -> LRESULT {
-        modal.endModal(100 + LOWORD(wParam));
-        return 0;
-    });
-    // Ends the loop when the key has not.
-    modal.on(WM_APP, [&](WPARAM, LPARAM) -> LRESULT {
-        modal.endModal(-1);
-        return 0;
-    });
-    PostMessageA(child, WM_KEYDOWN, c.key, 1);
-    PostMessageA(modal.hwnd, WM_APP, 0, 0);
+    const struct {
+        const char* name;
+        WPARAM key;
+        bool dialogKeys;
+        int expected; // 100 + the command id, or -1 when no command came
+    } cases[] = {
+        {"Escape is Cancel", VK_ESCAPE, true, 100 + IDCANCEL},
+        {"Enter is OK", VK_RETURN, true, 100 + IDOK},
+        {"Escape without dialog keys", VK_ESCAPE, false, -1},
+        {"Enter without dialog keys", VK_RETURN, false, -1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(openModal());
+        HWND child = CreateWindowExA(0, "BUTTON", "Child", WS_CHILD | WS_VISIBLE | WS_TABSTOP, 5, 5,
+                                     60, 20, modal.hwnd, reinterpret_cast<HMENU>(50),
+                                     GetModuleHandleA(nullptr), nullptr);
+        ASSERT_NE(child, nullptr);
+        modal.on(WM_COMMAND, [&](WPARAM wParam, LPARAM) -> LRESULT {
+            modal.endModal(100 + LOWORD(wParam));
+            return 0;
+        });
+        // Ends the loop when the key has not.
+        modal.on(WM_APP, [&](WPARAM, LPARAM) -> LRESULT {
+            modal.endModal(-1);
+            return 0;
+        });
+        PostMessageA(child, WM_KEYDOWN, c.key, 1);
+        PostMessageA(modal.hwnd, WM_APP, 0, 0);
 
-    LoopTimeout timeout;
-    EXPECT_EQ(modal.runModal(c.dialogKeys), c.expected);
+        LoopTimeout timeout;
+        EXPECT_EQ(modal.runModal(c.dialogKeys), c.expected);
+        DestroyWindow(modal.hwnd);
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(, ModalDialogKeys,
-                         testing::Values(KeyCase{"EscapeIsCancel", VK_ESCAPE, true, 100 + IDCANCEL},
-                                         KeyCase{"EnterIsOk", VK_RETURN, true, 100 + IDOK},
-                                         KeyCase{"EscapeWithoutDialogKeys", VK_ESCAPE, false, -1},
-                                         KeyCase{"EnterWithoutDialogKeys", VK_RETURN, false, -1}),
-                         [](const testing::TestParamInfo<KeyCase>& info) {
-                             return std::string(info.param.name);
-                         });
 
 // ------------------------------------------------------------- window centre
 

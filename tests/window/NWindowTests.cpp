@@ -14,13 +14,6 @@ const UINT previousErrorMode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAU
 
 const DWORD kPopup = WS_POPUP | WS_CAPTION | WS_SYSMENU;
 
-std::string windowText(HWND window)
-{
-    char text[64] = {};
-    GetWindowTextA(window, text, sizeof text);
-    return text;
-}
-
 // ---------------------------------------------------------------- creation
 
 TEST(NWindowCreate, BindsBeforeCreateSoTheHandlerSeesEveryCreationMessage)
@@ -40,59 +33,57 @@ TEST(NWindowCreate, BindsBeforeCreateSoTheHandlerSeesEveryCreationMessage)
     EXPECT_EQ(NWindow::moduleInstance, GetModuleHandleA(nullptr));
 }
 
-struct FailingCreation {
+// The ways a window's creation can fail from inside its handler.
+const struct FailingCreation {
     const char* name;
     UINT message;
     LRESULT answer;
     bool throws;
+} kFailingCreations[] = {
+    {"WM_CREATE answers -1", WM_CREATE, -1, false},
+    {"WM_NCCREATE answers FALSE", WM_NCCREATE, FALSE, false},
+    {"WM_CREATE throws", WM_CREATE, 0, true},
 };
 
-class NWindowFailedCreate : public testing::TestWithParam<FailingCreation> {
-};
-
-TEST_P(NWindowFailedCreate, ReturnsFalseAndUnbinds)
+TEST(NWindowFailedCreate, ReturnsFalseAndUnbinds)
 {
-    const FailingCreation c = GetParam();
-    RecordingWindow w;
-    bool boundDuringNcDestroy = false;
-    w.on(c.message, [c](WPARAM, LPARAM) -> LRESULT {
-        if (c.throws)
-            throw std::runtime_error("creation failed");
-        return c.answer;
-    });
-    w.on(WM_NCDESTROY, [&w, &boundDuringNcDestroy](WPARAM, LPARAM) -> LRESULT {
-        boundDuringNcDestroy = NWindow::fromHandle(w.hwnd) == &w;
-        return 0;
-    });
+    for (const FailingCreation& c : kFailingCreations) {
+        SCOPED_TRACE(c.name);
+        RecordingWindow w;
+        bool boundDuringNcDestroy = false;
+        w.on(c.message, [c](WPARAM, LPARAM) -> LRESULT {
+            if (c.throws)
+                throw std::runtime_error("creation failed");
+            return c.answer;
+        });
+        w.on(WM_NCDESTROY, [&w, &boundDuringNcDestroy](WPARAM, LPARAM) -> LRESULT {
+            boundDuringNcDestroy = NWindow::fromHandle(w.hwnd) == &w;
+            return 0;
+        });
 
-    EXPECT_FALSE(w.create(0, "Failing", kPopup, 0, 0, 100, 100, nullptr, nullptr));
-    EXPECT_EQ(w.hwnd, nullptr);
-    EXPECT_EQ(w.count(WM_NCDESTROY), 1);
-    EXPECT_TRUE(boundDuringNcDestroy);
+        EXPECT_FALSE(w.create(0, "Failing", kPopup, 0, 0, 100, 100, nullptr, nullptr));
+        EXPECT_EQ(w.hwnd, nullptr);
+        EXPECT_EQ(w.count(WM_NCDESTROY), 1);
+        EXPECT_TRUE(boundDuringNcDestroy);
+    }
 }
 
-TEST_P(NWindowFailedCreate, DeletesAnAutoDeleteObjectOnceAndLeavesItAlone)
+TEST(NWindowFailedCreate, DeletesAnAutoDeleteObjectOnceAndLeavesItAlone)
 {
-    const FailingCreation c = GetParam();
-    int deletions = 0;
-    auto* w = new RecordingWindow(true, &deletions);
-    w->on(c.message, [c](WPARAM, LPARAM) -> LRESULT {
-        if (c.throws)
-            throw std::runtime_error("creation failed");
-        return c.answer;
-    });
-    // The object is gone when create returns; reading it would see garbage.
-    EXPECT_FALSE(w->create(0, "Failing", kPopup, 0, 0, 100, 100, nullptr, nullptr));
-    EXPECT_EQ(deletions, 1);
+    for (const FailingCreation& c : kFailingCreations) {
+        SCOPED_TRACE(c.name);
+        int deletions = 0;
+        auto* w = new RecordingWindow(true, &deletions);
+        w->on(c.message, [c](WPARAM, LPARAM) -> LRESULT {
+            if (c.throws)
+                throw std::runtime_error("creation failed");
+            return c.answer;
+        });
+        // The object is gone when create returns; reading it would see garbage.
+        EXPECT_FALSE(w->create(0, "Failing", kPopup, 0, 0, 100, 100, nullptr, nullptr));
+        EXPECT_EQ(deletions, 1);
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(, NWindowFailedCreate,
-                         testing::Values(FailingCreation{"CreateMinusOne", WM_CREATE, -1, false},
-                                         FailingCreation{"NcCreateFalse", WM_NCCREATE, FALSE, false},
-                                         FailingCreation{"CreateThrows", WM_CREATE, 0, true}),
-                         [](const testing::TestParamInfo<FailingCreation>& info) {
-                             return std::string(info.param.name);
-                         });
 
 TEST(NWindowCreate, HandlerExceptionIsContained)
 {
@@ -135,110 +126,91 @@ TEST(NWindowClass, RegistersOnceWithTheFrameworkProcedure)
 
 // ----------------------------------------------------- system menu and icon
 
-struct MenuCase {
-    const char* name;
-    DWORD style;
-    bool sizable;
-};
-
-class NWindowSystemMenu : public testing::TestWithParam<MenuCase> {
-};
-
-TEST_P(NWindowSystemMenu, OffersSizingOnlyWithAThickFrame)
+TEST(NWindowSystemMenu, OffersSizingOnlyWithAThickFrame)
 {
-    const MenuCase c = GetParam();
-    RecordingWindow w;
-    ASSERT_TRUE(w.create(0, "Menu", c.style, 0, 0, 200, 100, nullptr, nullptr));
-    WindowGuard guard{w.hwnd};
-    HMENU menu = GetSystemMenu(w.hwnd, FALSE);
-    ASSERT_NE(menu, nullptr);
-    const UINT missing = static_cast<UINT>(-1);
-    for (UINT command : {SC_SIZE, SC_MINIMIZE, SC_MAXIMIZE}) {
-        SCOPED_TRACE(command);
-        EXPECT_EQ(GetMenuState(menu, command, MF_BYCOMMAND) != missing, c.sizable);
+    const struct {
+        const char* name;
+        DWORD style;
+        bool sizable;
+    } cases[] = {
+        {"thick frame", WS_OVERLAPPEDWINDOW, true},
+        {"fixed frame", WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX,
+         false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        RecordingWindow w;
+        ASSERT_TRUE(w.create(0, "Menu", c.style, 0, 0, 200, 100, nullptr, nullptr));
+        WindowGuard guard{w.hwnd};
+        HMENU menu = GetSystemMenu(w.hwnd, FALSE);
+        ASSERT_NE(menu, nullptr);
+        const UINT missing = static_cast<UINT>(-1);
+        for (UINT command : {SC_SIZE, SC_MINIMIZE, SC_MAXIMIZE}) {
+            SCOPED_TRACE(command);
+            EXPECT_EQ(GetMenuState(menu, command, MF_BYCOMMAND) != missing, c.sizable);
+        }
+        EXPECT_NE(GetMenuState(menu, SC_CLOSE, MF_BYCOMMAND), missing);
+        EXPECT_NE(GetMenuState(menu, SC_MOVE, MF_BYCOMMAND), missing);
     }
-    EXPECT_NE(GetMenuState(menu, SC_CLOSE, MF_BYCOMMAND), missing);
-    EXPECT_NE(GetMenuState(menu, SC_MOVE, MF_BYCOMMAND), missing);
 }
 
-INSTANTIATE_TEST_SUITE_P(, NWindowSystemMenu,
-                         testing::Values(MenuCase{"ThickFrame", WS_OVERLAPPEDWINDOW, true},
-                                         MenuCase{"FixedFrame",
-                                                  WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU |
-                                                      WS_MINIMIZEBOX | WS_MAXIMIZEBOX,
-                                                  false}),
-                         [](const testing::TestParamInfo<MenuCase>& info) {
-                             return std::string(info.param.name);
-                         });
-
-struct IconCase {
-    const char* name;
-    DWORD exStyle;
-    bool hasIcon;
-};
-
-class NWindowIcon : public testing::TestWithParam<IconCase> {
-};
-
-TEST_P(NWindowIcon, OnlyOrdinaryWindowsGetTheProgramIcon)
+TEST(NWindowIcon, OnlyOrdinaryWindowsGetTheProgramIcon)
 {
-    const IconCase c = GetParam();
-    RecordingWindow w;
-    ASSERT_TRUE(w.create(c.exStyle, "Icon", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr, nullptr));
-    WindowGuard guard{w.hwnd};
-    // This test program has no "IDR_MAINFRAME" icon: the system's stands in.
-    const LRESULT expected = c.hasIcon ? reinterpret_cast<LRESULT>(LoadIconA(nullptr, IDI_APPLICATION)) : 0;
-    EXPECT_NE(LoadIconA(nullptr, IDI_APPLICATION), nullptr);
-    EXPECT_EQ(SendMessageA(w.hwnd, WM_GETICON, ICON_BIG, 0), expected);
-    EXPECT_EQ(SendMessageA(w.hwnd, WM_GETICON, ICON_SMALL, 0), expected);
+    const struct {
+        const char* name;
+        DWORD exStyle;
+        bool hasIcon;
+    } cases[] = {
+        {"ordinary", 0, true},
+        {"tool window", WS_EX_TOOLWINDOW, false},
+        {"modal frame", WS_EX_DLGMODALFRAME, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        RecordingWindow w;
+        ASSERT_TRUE(w.create(c.exStyle, "Icon", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr, nullptr));
+        WindowGuard guard{w.hwnd};
+        // This test program has no "IDR_MAINFRAME" icon: the system's stands in.
+        HICON system = LoadIconA(nullptr, IDI_APPLICATION);
+        EXPECT_NE(system, nullptr);
+        const LRESULT expected = c.hasIcon ? reinterpret_cast<LRESULT>(system) : 0;
+        EXPECT_EQ(SendMessageA(w.hwnd, WM_GETICON, ICON_BIG, 0), expected);
+        EXPECT_EQ(SendMessageA(w.hwnd, WM_GETICON, ICON_SMALL, 0), expected);
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(, NWindowIcon,
-                         testing::Values(IconCase{"Ordinary", 0, true},
-                                         IconCase{"ToolWindow", WS_EX_TOOLWINDOW, false},
-                                         IconCase{"ModalFrame", WS_EX_DLGMODALFRAME, false}),
-                         [](const testing::TestParamInfo<IconCase>& info) {
-                             return std::string(info.param.name);
-                         });
 
 // ------------------------------------------------------------ double clicks
 
-struct ClickCase {
-    const char* name;
-    UINT doubleClick;
-    UINT down;
-    WPARAM keys;
-};
-
-class NWindowDoubleClick : public testing::TestWithParam<ClickCase> {
-};
-
-TEST_P(NWindowDoubleClick, IsPrecededByItsButtonDown)
+TEST(NWindowDoubleClick, IsPrecededByItsButtonDown)
 {
-    const ClickCase c = GetParam();
-    RecordingWindow w;
-    ASSERT_TRUE(w.create(0, "Clicks", kPopup, 0, 0, 100, 100, nullptr, nullptr));
-    WindowGuard guard{w.hwnd};
-    w.seen.clear();
+    const struct {
+        const char* name;
+        UINT doubleClick;
+        UINT down;
+        WPARAM keys;
+    } cases[] = {
+        {"left", WM_LBUTTONDBLCLK, WM_LBUTTONDOWN, MK_LBUTTON},
+        {"right", WM_RBUTTONDBLCLK, WM_RBUTTONDOWN, MK_RBUTTON},
+        {"middle", WM_MBUTTONDBLCLK, WM_MBUTTONDOWN, MK_MBUTTON},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        RecordingWindow w;
+        ASSERT_TRUE(w.create(0, "Clicks", kPopup, 0, 0, 100, 100, nullptr, nullptr));
+        WindowGuard guard{w.hwnd};
+        w.seen.clear();
 
-    const LPARAM at = MAKELPARAM(12, 34);
-    SendMessageA(w.hwnd, c.doubleClick, c.keys, at);
-    ASSERT_EQ(w.seen.size(), 2u);
-    EXPECT_EQ(w.seen[0].message, c.down);
-    EXPECT_EQ(w.seen[1].message, c.doubleClick);
-    for (const auto& s : w.seen) {
-        EXPECT_EQ(s.wParam, c.keys);
-        EXPECT_EQ(s.lParam, at);
+        const LPARAM at = MAKELPARAM(12, 34);
+        SendMessageA(w.hwnd, c.doubleClick, c.keys, at);
+        ASSERT_EQ(w.seen.size(), 2u);
+        EXPECT_EQ(w.seen[0].message, c.down);
+        EXPECT_EQ(w.seen[1].message, c.doubleClick);
+        for (const auto& s : w.seen) {
+            EXPECT_EQ(s.wParam, c.keys);
+            EXPECT_EQ(s.lParam, at);
+        }
     }
 }
-
-INSTANTIATE_TEST_SUITE_P(, NWindowDoubleClick,
-                         testing::Values(ClickCase{"Left", WM_LBUTTONDBLCLK, WM_LBUTTONDOWN, MK_LBUTTON},
-                                         ClickCase{"Right", WM_RBUTTONDBLCLK, WM_RBUTTONDOWN, MK_RBUTTON},
-                                         ClickCase{"Middle", WM_MBUTTONDBLCLK, WM_MBUTTONDOWN, MK_MBUTTON}),
-                         [](const testing::TestParamInfo<ClickCase>& info) {
-                             return std::string(info.param.name);
-                         });
 
 TEST(NWindowRealInput, DoubleClickArrivesAsTwoFullClicks)
 {

@@ -10,6 +10,7 @@
 #include <functional>
 #include <map>
 #include <new>
+#include <string>
 #include <vector>
 
 // An NWindow whose handler records every message it sees and answers the
@@ -126,6 +127,20 @@ private:
     static inline UINT_PTR timer = 0;
     static inline bool expired = false;
 };
+
+inline std::string windowText(HWND window)
+{
+    char text[128] = {};
+    GetWindowTextA(window, text, sizeof text);
+    return text;
+}
+
+inline std::string className(HWND window)
+{
+    char name[64] = {};
+    GetClassNameA(window, name, sizeof name);
+    return name;
+}
 
 // Takes a pending WM_QUIT off the queue; its exit code, or -1 when none.
 inline int takeQuit()
