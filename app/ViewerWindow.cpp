@@ -88,7 +88,7 @@ LRESULT ViewerWindow::windowProc(UINT message, WPARAM wParam, LPARAM lParam)
         return 0;
     }
     case WM_PAINT: {
-        onPaint();
+        paintFrame();
         return 0;
     }
     case WM_CLOSE: {
@@ -168,21 +168,6 @@ void ViewerWindow::onSize(int width, int height)
     camera.setViewport(width, height);
     context.releaseCurrent();
     redraw();
-}
-
-void ViewerWindow::onPaint()
-{
-    if (!context.renderingContext) {
-        // Without a rendering context nothing can be drawn; validate the
-        // window so that it is not asked to paint over and over.
-        PAINTSTRUCT paint;
-        BeginPaint(hwnd, &paint);
-        EndPaint(hwnd, &paint);
-        return;
-    }
-    context.beginPaint();
-    renderFrame();
-    context.endPaint();
 }
 
 void ViewerWindow::onMouse(UINT message, int x, int y)

@@ -52,7 +52,11 @@ public:
     void renderPlain(MeshPainter paintMesh = &ViewerWindow::drawMesh);
     void renderAnaglyph(MeshPainter paintMesh = &ViewerWindow::drawMesh);
     // The frame of the current mode: anaglyph or plain.
-    void renderFrame();
+    void renderFrame(MeshPainter paintMesh = &ViewerWindow::drawMesh);
+    // What a paint message does: begin painting, the frame of the current
+    // mode, end painting (the swap). Without a context the window is only
+    // validated.
+    void paintFrame(MeshPainter paintMesh = &ViewerWindow::drawMesh);
     // The mesh from display lists recorded in its first frame (meshLists).
     void drawMesh();
     // The same pixels with every triangle sent in its own glBegin/glEnd
@@ -89,7 +93,6 @@ private:
     void onCreate();
     void onDestroy();
     void onSize(int width, int height);
-    void onPaint();
     void onMouse(UINT message, int x, int y);
     void onCaptureChanged(HWND newCapture);
     void onMouseWheel(int distance);

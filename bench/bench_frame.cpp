@@ -115,47 +115,23 @@ struct TriangleArrays {
     }
 };
 
-// The viewer with one more kind of frame: while drawArrays is set, WM_PAINT
-// draws the arrays frame instead of the viewer's own.
+// The viewer, which paints its frames with the mesh sent by painter: its
+// own display lists, a glBegin/glEnd pair a triangle, or drawArrays.
 class BenchViewer : public ViewerWindow {
 public:
     LRESULT windowProc(UINT message, WPARAM wParam, LPARAM lParam) override
     {
-        if (message == WM_PAINT && context.renderingContext && (drawArrays || eachTriangle)) {
-            if (drawArrays) {
-                paintArrays();
-            } else {
-                context.beginPaint();
-                if (anaglyphMode)
-                    renderAnaglyph(&ViewerWindow::drawMeshImmediate);
-                else
-                    renderPlain(&ViewerWindow::drawMeshImmediate);
-                context.endPaint();
-            }
+        if (message == WM_PAINT) {
+            paintFrame(painter);
             return 0;
         }
         return ViewerWindow::windowProc(message, wParam, lParam);
     }
 
-    bool drawArrays = false;   // the arrays frame
-    bool eachTriangle = false; // the viewer's frames, a glBegin/glEnd pair a triangle
-    TriangleArrays arrays;
-
-private:
-    // The plain frame's state and matrices, then the whole mesh in one draw.
-    void paintArrays()
+    // The first material's colours, untextured, then the whole mesh in one
+    // draw from the arrays.
+    void drawArrays()
     {
-        context.beginPaint();
-        glEnable(GL_LIGHTING);
-        glClearColor(0.3f, 0.3f, 0.3f, 0.0f);
-        glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        glMatrixMode(GL_PROJECTION);
-        glLoadIdentity();
-        glMatrixMode(GL_MODELVIEW);
-        glLoadIdentity();
-        setupLight();
-        camera.applyProjection();
         if (mesh && !mesh->materials.empty()) {
             const Material& m = *mesh->materials.front();
             const GLfloat diffuse[4] = {m.diffuse[0], m.diffuse[1], m.diffuse[2], 1.0f};
@@ -180,9 +156,10 @@ private:
             glDisableClientState(GL_NORMAL_ARRAY);
             glDisableClientState(GL_TEXTURE_COORD_ARRAY);
         }
-        glFlush();
-        context.endPaint();
     }
+
+    MeshPainter painter = &ViewerWindow::drawMesh;
+    TriangleArrays arrays;
 };
 
 void pumpMessages()
@@ -215,11 +192,16 @@ enum Kind { Plain, Anaglyph, Arrays, PlainEach, AnaglyphEach, KindCount };
 const char* const kKindNames[KindCount] = {"plain", "anaglyph", "arrays", "plain, each triangle",
                                            "anaglyph, each triangle"};
 
+// The arrays frame is a plain frame.
 double timeFrame(BenchViewer& viewer, Kind kind)
 {
     viewer.anaglyphMode = kind == Anaglyph || kind == AnaglyphEach;
-    viewer.drawArrays = kind == Arrays;
-    viewer.eachTriangle = kind == PlainEach || kind == AnaglyphEach;
+    if (kind == Arrays)
+        viewer.painter = static_cast<ViewerWindow::MeshPainter>(&BenchViewer::drawArrays);
+    else if (kind == PlainEach || kind == AnaglyphEach)
+        viewer.painter = &ViewerWindow::drawMeshImmediate;
+    else
+        viewer.painter = &ViewerWindow::drawMesh;
     return timeFrame(viewer);
 }
 
