@@ -162,18 +162,14 @@ bool driverViewportLimit(GLint (&largest)[2])
 }
 
 // The viewer's window and drawing. Its context is made as the viewer makes
-// its own (four samples, the same one-time state), but nothing else of the
-// viewer's start-up runs: no showing and activation, no open dialog, no
-// message box.
+// its own, but nothing else of the viewer's start-up runs: no showing and
+// activation, no open dialog, no message box.
 class RenderWindow : public ViewerWindow {
 public:
     LRESULT windowProc(UINT message, WPARAM wParam, LPARAM lParam) override
     {
         if (message == WM_CREATE) {
-            context.create(hwnd, false, 4);
-            context.makeCurrent(nullptr);
-            initGLState();
-            context.releaseCurrent();
+            setUpContext();
             return 0;
         }
         return ViewerWindow::windowProc(message, wParam, lParam);

@@ -31,6 +31,14 @@ void clearToBackground(GLbitfield buffers)
 
 } // namespace
 
+void ViewerWindow::setUpContext()
+{
+    context.create(hwnd, false, 4);
+    context.makeCurrent(nullptr);
+    initGLState();
+    context.releaseCurrent();
+}
+
 void ViewerWindow::initGLState()
 {
     glEnable(GL_DEPTH_TEST);

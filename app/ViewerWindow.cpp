@@ -133,10 +133,7 @@ LRESULT ViewerWindow::windowProc(UINT message, WPARAM wParam, LPARAM lParam)
 
 void ViewerWindow::onCreate()
 {
-    context.create(hwnd, false, 4);
-    context.makeCurrent(nullptr);
-    initGLState();
-    context.releaseCurrent();
+    setUpContext();
     ShowWindow(hwnd, SW_SHOW);
     UpdateWindow(hwnd);
     if (startMesh == StartMesh::FromPath) {

@@ -47,6 +47,9 @@ public:
     // the context current. A frame sends the mesh with drawMesh, or with
     // the painter given.
     using MeshPainter = void (ViewerWindow::*)();
+    // Creates the window's rendering context (four samples wanted) and sets
+    // its one-time state; leaves nothing current.
+    void setUpContext();
     void initGLState();
     void setupLight();
     void renderPlain(MeshPainter paintMesh = &ViewerWindow::drawMesh);
