@@ -4,18 +4,12 @@
 
 #include <cmath>
 
-namespace {
-
-// Into [0, 360) for any step of less than a full turn below zero; a larger
-// negative step leaves a negative remainder that the next step folds again.
-double foldAngle(double a)
+double foldAngle(double degrees)
 {
-    if (a < 0.0)
-        a = 360.0 - std::fabs(a);
-    return std::fmod(a, 360.0);
+    if (degrees < 0.0)
+        degrees = 360.0 - std::fabs(degrees);
+    return std::fmod(degrees, 360.0);
 }
-
-} // namespace
 
 void ViewCamera::reset()
 {

@@ -64,3 +64,8 @@ public:
     Vec3 direction;
     Vec3 eye;
 };
+
+// An angle in degrees as a rotating drag leaves it: into [0, 360) for any
+// step of less than a full turn below zero; a larger negative step leaves a
+// negative remainder that the next step folds again.
+double foldAngle(double degrees);
