@@ -27,21 +27,17 @@
 // 10^6 bytes.
 
 #include "app/ViewerWindow.h"
+#include "bench/BenchSupport.h"
 #include "mesh/Mesh.h"
 #include "mesh/ObjReader.h"
-
-#include <windows.h>
-#include <psapi.h>
 
 #include <GL/gl.h>
 #include <GL/glext.h>
 
 #include <algorithm>
 #include <chrono>
-#include <cstdarg>
+#include <climits>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <memory>
 #include <new>
 #include <string>
@@ -49,28 +45,11 @@
 
 namespace {
 
-constexpr double kMB = 1e6;
+using bench::kMB;
+using bench::median;
+using bench::seconds;
 
-double workingSet()
-{
-    PROCESS_MEMORY_COUNTERS counters{};
-    counters.cb = sizeof counters;
-    if (!GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters))
-        return 0.0;
-    return static_cast<double>(counters.WorkingSetSize);
-}
-
-double seconds(std::chrono::steady_clock::duration d)
-{
-    return std::chrono::duration<double>(d).count();
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const std::size_t n = values.size();
-    return n % 2 ? values[n / 2] : 0.5 * (values[n / 2 - 1] + values[n / 2]);
-}
+const bench::RowPrinter row{40};
 
 // The viewer's triangles as the arrays frame sends them.
 struct TriangleArrays {
@@ -205,45 +184,18 @@ double timeFrame(BenchViewer& viewer, Kind kind)
     return timeFrame(viewer);
 }
 
-void row(const char* label, const char* format, ...) __attribute__((format(printf, 2, 3)));
-
-void row(const char* label, const char* format, ...)
-{
-    std::printf("%-40s ", label);
-    va_list args;
-    va_start(args, format);
-    std::vprintf(format, args);
-    va_end(args);
-    std::printf("\n");
-}
-
-int usage()
-{
-    std::fprintf(stderr, "usage: bench_frame FILE [FRAMES] [--each-triangle]\n");
-    return 2;
-}
-
 } // namespace
 
 int main(int argc, char** argv)
 {
-    const char* path = nullptr;
-    int frames = 10;
+    const char* const usage = "bench_frame FILE [FRAMES] [--each-triangle]";
     bool eachTriangle = false;
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--each-triangle") == 0) {
-            eachTriangle = true;
-        } else if (!path) {
-            path = argv[i];
-        } else {
-            char* end;
-            frames = static_cast<int>(std::strtol(argv[i], &end, 10));
-            if (*end || frames < 1)
-                return usage();
-        }
-    }
-    if (!path)
-        return usage();
+    std::vector<const char*> words;
+    int frames = 10;
+    if (!bench::readArguments(argc, argv, {{"--each-triangle", &eachTriangle}}, words) || words.empty() ||
+        words.size() > 2 || (words.size() == 2 && !bench::readWhole(words[1], 1, INT_MAX, frames)))
+        return bench::usage(usage);
+    const char* path = words[0];
     const int kinds = eachTriangle ? KindCount : Arrays + 1;
 
     // Read once on its own first: it times the load, and a file that cannot
@@ -299,13 +251,13 @@ int main(int argc, char** argv)
 
     // The first frame of a mesh: the lists are recorded, then drawn.
     viewer.context.makeCurrent(nullptr);
-    const double withLists = workingSet();
+    const double withLists = bench::processMemory().current;
     viewer.meshLists.release();
     glFinish();
-    const double withoutLists = workingSet();
+    const double withoutLists = bench::processMemory().current;
     viewer.context.releaseCurrent();
     const double firstFrame = timeFrame(viewer, Plain);
-    const double recorded = workingSet();
+    const double recorded = bench::processMemory().current;
     const bool listsReady = viewer.meshLists.ready();
 
     row("file", "%s", path);

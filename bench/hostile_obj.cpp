@@ -24,29 +24,23 @@
 // and the result: loaded with its triangle and material counts, or failed. Under Wine give FILE as a Windows path. Sizes in MB are
 // 10^6 bytes.
 
+#include "bench/BenchSupport.h"
 #include "bench/TextWriter.h"
 #include "mesh/Mesh.h"
 #include "mesh/ObjReader.h"
 
 #include <chrono>
+#include <climits>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
 
-#ifdef _WIN32
-#include <windows.h>
-#include <psapi.h>
-#else
-#include <sys/resource.h>
-#endif
-
 namespace {
 
-constexpr double kMB = 1e6;
+using bench::kMB;
 
 // Writes the file at path through fill(out); false when any of it could
 // not be written.
@@ -154,48 +148,13 @@ std::uint64_t defaultCount(const std::string& shape)
     return 10000000;
 }
 
-double fileSize(const std::string& path)
-{
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file)
-        return 0.0;
-    double size = 0.0;
-#ifdef _WIN32
-    if (_fseeki64(file, 0, SEEK_END) == 0)
-        size = static_cast<double>(_ftelli64(file));
-#else
-    if (fseeko(file, 0, SEEK_END) == 0)
-        size = static_cast<double>(ftello(file));
-#endif
-    std::fclose(file);
-    return size;
-}
-
-// Peak memory of the process so far, in bytes: the peak working set on
-// Windows, the peak resident size elsewhere.
-// NOTE: Wine reports the peak private bytes as their current value, so the
-// working set is what can be compared between the builds.
-double peakMemory()
-{
-#ifdef _WIN32
-    PROCESS_MEMORY_COUNTERS counters{};
-    counters.cb = sizeof counters;
-    if (GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters))
-        return static_cast<double>(counters.PeakWorkingSetSize);
-    return 0.0;
-#else
-    rusage usage{};
-    return getrusage(RUSAGE_SELF, &usage) == 0 ? static_cast<double>(usage.ru_maxrss) * 1024.0 : 0.0;
-#endif
-}
-
 int load(const char* path)
 {
-    const double size = fileSize(path) + fileSize(mtlPath(path));
+    const double size = bench::fileSize(path) + bench::fileSize(mtlPath(path).c_str());
     const auto start = std::chrono::steady_clock::now();
     std::unique_ptr<Mesh> mesh(loadObjMesh(path, 0.01, true));
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    const double peak = peakMemory();
+    const double peak = bench::processMemory().peak;
     std::printf("size %.1f MB  load %.2f s  peak %.1f MB (%.1f x size)  ", size / kMB, seconds, peak / kMB,
                 size > 0 ? peak / size : 0.0);
     if (!mesh) {
@@ -210,26 +169,26 @@ int load(const char* path)
     return 0;
 }
 
-int usage()
-{
-    std::fprintf(stderr, "usage: hostile_obj write SHAPE OUT.obj [COUNT]\n       hostile_obj load FILE\n");
-    return 2;
-}
-
 } // namespace
 
 int main(int argc, char** argv)
 {
-    if (argc == 3 && std::strcmp(argv[1], "load") == 0)
-        return load(argv[2]);
-    if ((argc == 4 || argc == 5) && std::strcmp(argv[1], "write") == 0) {
-        const std::string shape = argv[2];
-        const std::uint64_t count = argc == 5 ? std::strtoull(argv[4], nullptr, 10) : defaultCount(shape);
-        if (!write(shape, argv[3], count)) {
-            std::fprintf(stderr, "hostile_obj: cannot write %s\n", argv[3]);
-            return 1;
-        }
-        return 0;
+    const char* const usage = "hostile_obj write SHAPE OUT.obj [COUNT]\n       hostile_obj load FILE";
+    std::vector<const char*> words;
+    if (!bench::readArguments(argc, argv, {}, words) || words.empty())
+        return bench::usage(usage);
+    const std::string command = words[0];
+    if (command == "load" && words.size() == 2)
+        return load(words[1]);
+    if (command != "write" || words.size() < 3 || words.size() > 4)
+        return bench::usage(usage);
+    const std::string shape = words[1];
+    std::uint64_t count = defaultCount(shape);
+    if (words.size() == 4 && !bench::readWhole(words[3], 0, LLONG_MAX, count))
+        return bench::usage(usage);
+    if (!write(shape, words[2], count)) {
+        std::fprintf(stderr, "hostile_obj: cannot write %s\n", words[2]);
+        return 1;
     }
-    return usage();
+    return 0;
 }

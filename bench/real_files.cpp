@@ -15,6 +15,7 @@
 // Builds on any tree that has the mesh and image code, also one from before
 // other texture formats were read, so the same tool measures both.
 
+#include "bench/BenchSupport.h"
 #include "mesh/Mesh.h"
 #include "mesh/ObjReader.h"
 #include "image/TgaImage.h"
@@ -88,13 +89,12 @@ bool powerOfTwo(int n)
 
 int main(int argc, char** argv)
 {
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: real_files FOLDER [--list]\n");
-        return 2;
-    }
-    const bool list = argc > 2 && std::strcmp(argv[2], "--list") == 0;
+    bool list = false;
+    std::vector<const char*> words;
+    if (!bench::readArguments(argc, argv, {{"--list", &list}}, words) || words.size() != 1)
+        return bench::usage("real_files FOLDER [--list]");
     std::vector<std::string> files;
-    for (const auto& entry : fs::recursive_directory_iterator(argv[1])) {
+    for (const auto& entry : fs::recursive_directory_iterator(words[0])) {
         if (entry.is_regular_file() && endsWithNoCase(entry.path().string(), ".obj"))
             files.push_back(entry.path().string());
     }
