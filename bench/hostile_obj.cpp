@@ -29,11 +29,13 @@
 #include "mesh/Mesh.h"
 #include "mesh/ObjReader.h"
 
+#include <algorithm>
 #include <chrono>
 #include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -68,85 +70,98 @@ std::string mtlPath(const std::string& obj)
     return (dot == std::string::npos ? obj : obj.substr(0, dot)) + ".mtl";
 }
 
-bool write(const std::string& shape, const std::string& path, std::uint64_t count)
+bool writeCorners(const std::string& path, std::uint64_t count)
 {
-    if (shape == "corners") {
-        return writeFile(path, [&](TextWriter& obj) {
-            // 1000 positions on a circle, visited again and again.
-            for (int i = 0; i < 1000; ++i) {
-                obj.text("v ");
-                obj.unsignedNumber(static_cast<std::uint64_t>(500 + i % 37));
-                obj.text(" ");
-                obj.unsignedNumber(static_cast<std::uint64_t>(300 + i % 53));
-                obj.text(" 0\n");
-            }
-            obj.text("f");
-            for (std::uint64_t i = 0; i < count; ++i) {
-                obj.put(' ');
-                obj.unsignedNumber(1 + i % 1000);
-            }
-            obj.put('\n');
-        });
-    }
-    if (shape == "comment" || shape == "numbers") {
-        return writeFile(path, [&](TextWriter& obj) {
-            obj.text(shape == "comment" ? "# " : "v ");
-            for (std::uint64_t i = 2; i + 1 < count; i += 2)
-                obj.text(shape == "comment" ? "ab" : "1 ");
-            obj.put('\n');
-            obj.text(kTriangle);
-            obj.text("f 1 2 3\n");
-        });
-    }
-    if (shape == "usemtl" || shape == "usemtl-faces") {
-        return writeFile(path, [&](TextWriter& obj) {
-            obj.text(kTriangle);
-            for (std::uint64_t i = 0; i < count; ++i) {
-                obj.text(i % 2 ? "usemtl b\n" : "usemtl a\n");
-                if (shape == "usemtl-faces")
-                    obj.text("f 1 2 3\n");
-            }
-            obj.text("f 1 2 3\n");
-        });
-    }
-    if (shape == "materials") {
-        return writeFile(path, [&](TextWriter& obj) {
-            obj.text(kTriangle);
-            for (std::uint64_t i = 0; i < count; ++i) {
-                obj.text("usemtl m");
-                obj.unsignedNumber(i);
-                obj.text("\nf 1 2 3\n");
-            }
-        });
-    }
-    if (shape == "newmtl") {
-        return writeFile(path, [&](TextWriter& obj) {
-                   obj.text(kTriangle);
-                   obj.text("usemtl used\nf 1 2 3\n");
-               }) &&
-               writeFile(mtlPath(path), [&](TextWriter& mtl) {
-                   mtl.text("newmtl used\nKd 1 1 1\n");
-                   for (std::uint64_t i = 0; i < count; ++i) {
-                       mtl.text("newmtl m");
-                       mtl.unsignedNumber(i);
-                       mtl.text("\nKd 0.5 0.5 0.5\n");
-                   }
-               });
-    }
-    std::fprintf(stderr, "hostile_obj: unknown shape %s\n", shape.c_str());
-    return false;
+    return writeFile(path, [&](TextWriter& obj) {
+        // 1000 positions on a circle, visited again and again.
+        for (int i = 0; i < 1000; ++i) {
+            obj.text("v ");
+            obj.unsignedNumber(static_cast<std::uint64_t>(500 + i % 37));
+            obj.text(" ");
+            obj.unsignedNumber(static_cast<std::uint64_t>(300 + i % 53));
+            obj.text(" 0\n");
+        }
+        obj.text("f");
+        for (std::uint64_t i = 0; i < count; ++i) {
+            obj.put(' ');
+            obj.unsignedNumber(1 + i % 1000);
+        }
+        obj.put('\n');
+    });
 }
 
-std::uint64_t defaultCount(const std::string& shape)
+// A comment line, or a "v" line of numbers, of count bytes before a triangle.
+bool writeLongLine(const std::string& path, std::uint64_t count, bool comment)
 {
-    if (shape == "corners")
-        return 1000000;
-    if (shape == "comment" || shape == "numbers")
-        return 100000000;
-    if (shape == "usemtl" || shape == "usemtl-faces")
-        return 5000000;
-    return 10000000;
+    return writeFile(path, [&](TextWriter& obj) {
+        obj.text(comment ? "# " : "v ");
+        for (std::uint64_t i = 2; i + 1 < count; i += 2)
+            obj.text(comment ? "ab" : "1 ");
+        obj.put('\n');
+        obj.text(kTriangle);
+        obj.text("f 1 2 3\n");
+    });
 }
+
+bool writeUsemtl(const std::string& path, std::uint64_t count, bool faces)
+{
+    return writeFile(path, [&](TextWriter& obj) {
+        obj.text(kTriangle);
+        for (std::uint64_t i = 0; i < count; ++i) {
+            obj.text(i % 2 ? "usemtl b\n" : "usemtl a\n");
+            if (faces)
+                obj.text("f 1 2 3\n");
+        }
+        obj.text("f 1 2 3\n");
+    });
+}
+
+bool writeMaterials(const std::string& path, std::uint64_t count)
+{
+    return writeFile(path, [&](TextWriter& obj) {
+        obj.text(kTriangle);
+        for (std::uint64_t i = 0; i < count; ++i) {
+            obj.text("usemtl m");
+            obj.unsignedNumber(i);
+            obj.text("\nf 1 2 3\n");
+        }
+    });
+}
+
+bool writeNewmtl(const std::string& path, std::uint64_t count)
+{
+    return writeFile(path, [&](TextWriter& obj) {
+               obj.text(kTriangle);
+               obj.text("usemtl used\nf 1 2 3\n");
+           }) &&
+           writeFile(mtlPath(path), [&](TextWriter& mtl) {
+               mtl.text("newmtl used\nKd 1 1 1\n");
+               for (std::uint64_t i = 0; i < count; ++i) {
+                   mtl.text("newmtl m");
+                   mtl.unsignedNumber(i);
+                   mtl.text("\nKd 0.5 0.5 0.5\n");
+               }
+           });
+}
+
+// A shape: its name, its count when none is given, and its writer.
+struct Shape {
+    const char* name;
+    std::uint64_t defaultCount;
+    bool (*write)(const std::string& path, std::uint64_t count);
+};
+
+using Path = const std::string&;
+
+const Shape kShapes[] = {
+    {"corners", 1000000, writeCorners},
+    {"comment", 100000000, [](Path path, std::uint64_t count) { return writeLongLine(path, count, true); }},
+    {"numbers", 100000000, [](Path path, std::uint64_t count) { return writeLongLine(path, count, false); }},
+    {"usemtl", 5000000, [](Path path, std::uint64_t count) { return writeUsemtl(path, count, false); }},
+    {"usemtl-faces", 5000000, [](Path path, std::uint64_t count) { return writeUsemtl(path, count, true); }},
+    {"materials", 10000000, writeMaterials},
+    {"newmtl", 10000000, writeNewmtl},
+};
 
 int load(const char* path)
 {
@@ -182,11 +197,16 @@ int main(int argc, char** argv)
         return load(words[1]);
     if (command != "write" || words.size() < 3 || words.size() > 4)
         return bench::usage(usage);
-    const std::string shape = words[1];
-    std::uint64_t count = defaultCount(shape);
+    const Shape* shape = std::find_if(std::begin(kShapes), std::end(kShapes),
+                                      [&words](const Shape& s) { return std::strcmp(s.name, words[1]) == 0; });
+    if (shape == std::end(kShapes)) {
+        std::fprintf(stderr, "hostile_obj: unknown shape %s\n", words[1]);
+        return 1;
+    }
+    std::uint64_t count = shape->defaultCount;
     if (words.size() == 4 && !bench::readWhole(words[3], 0, LLONG_MAX, count))
         return bench::usage(usage);
-    if (!write(shape, words[2], count)) {
+    if (!shape->write(words[2], count)) {
         std::fprintf(stderr, "hostile_obj: cannot write %s\n", words[2]);
         return 1;
     }

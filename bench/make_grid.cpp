@@ -285,37 +285,29 @@ void writePolygons(TextWriter& out, const Options& options, long long cells, lon
     }
 }
 
-} // namespace
-
-int main(int argc, char** argv)
+// OUT.mtl beside OUT.obj.
+std::string mtlPathOf(const std::string& objPath)
 {
-    Options options;
-    if (!parseArguments(argc, argv, options))
-        return bench::usage(kUsage);
-
-    // Two triangles per grid cell, or N - 2 per N-gon.
-    const long long perCell = options.corners == 3 ? 2 : options.corners - 2;
-    const long long cells = std::max(1LL, (options.triangles + perCell / 2) / perCell);
-    const long long width = std::max(1LL, static_cast<long long>(std::ceil(std::sqrt(static_cast<double>(cells)))));
-
-    const std::string objPath = options.objPath;
     std::string mtlPath = objPath;
     const std::size_t dot = mtlPath.find_last_of('.');
     const std::size_t slash = mtlPath.find_last_of("/\\");
     if (dot != std::string::npos && (slash == std::string::npos || dot > slash))
         mtlPath.erase(dot);
-    mtlPath += ".mtl";
+    return mtlPath + ".mtl";
+}
 
-    std::FILE* file = std::fopen(objPath.c_str(), "wb");
-    if (!file) {
-        std::fprintf(stderr, "make_grid: cannot write %s\n", objPath.c_str());
-        return 1;
-    }
+// The OBJ file of cells cells in rows of width; false when it cannot be
+// written whole.
+bool writeObj(const Options& options, const std::string& mtlPath, long long cells, long long width, long long triangles)
+{
+    std::FILE* file = std::fopen(options.objPath, "wb");
+    if (!file)
+        return false;
     bool ok;
     {
         TextWriter out(file);
         out.text("# make_grid: ");
-        out.unsignedNumber(static_cast<std::uint64_t>(cells * perCell));
+        out.unsignedNumber(static_cast<std::uint64_t>(triangles));
         out.text(" triangles\n");
         if (options.materials > 0) {
             out.text("mtllib ");
@@ -330,13 +322,27 @@ int main(int argc, char** argv)
         out.flush();
         ok = !out.failed();
     }
-    ok = std::fclose(file) == 0 && ok;
-    if (ok && options.materials > 0)
-        ok = writeMtl(mtlPath, options.materials);
-    if (!ok) {
-        std::fprintf(stderr, "make_grid: cannot write %s\n", objPath.c_str());
+    return std::fclose(file) == 0 && ok;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    Options options;
+    if (!parseArguments(argc, argv, options))
+        return bench::usage(kUsage);
+
+    // Two triangles per grid cell, or N - 2 per N-gon.
+    const long long perCell = options.corners == 3 ? 2 : options.corners - 2;
+    const long long cells = std::max(1LL, (options.triangles + perCell / 2) / perCell);
+    const long long width = std::max(1LL, static_cast<long long>(std::ceil(std::sqrt(static_cast<double>(cells)))));
+    const std::string mtlPath = mtlPathOf(options.objPath);
+    if (!writeObj(options, mtlPath, cells, width, cells * perCell) ||
+        (options.materials > 0 && !writeMtl(mtlPath, options.materials))) {
+        std::fprintf(stderr, "make_grid: cannot write %s\n", options.objPath);
         return 1;
     }
-    std::printf("%s: %lld triangles\n", objPath.c_str(), cells * perCell);
+    std::printf("%s: %lld triangles\n", options.objPath, cells * perCell);
     return 0;
 }
