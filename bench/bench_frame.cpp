@@ -184,6 +184,46 @@ double timeFrame(BenchViewer& viewer, Kind kind)
     return timeFrame(viewer);
 }
 
+struct LoadFigures {
+    std::size_t triangles = 0;
+    double meshBytes = 0.0;
+    double seconds = 0.0;
+};
+
+// One timed load of the file; false when it cannot be read.
+bool loadAlone(const char* path, LoadFigures& figures)
+{
+    const auto start = std::chrono::steady_clock::now();
+    std::unique_ptr<Mesh> mesh(loadObjMesh(path, 0.01, true));
+    figures.seconds = seconds(std::chrono::steady_clock::now() - start);
+    if (!mesh)
+        return false;
+    for (const auto& material : mesh->materials)
+        for (std::size_t f = 0; f < material->faceCount(); ++f)
+            figures.triangles += material->face(f).cornerCount == 3 ? 1 : 0;
+    figures.meshBytes = static_cast<double>(mesh->memoryBytes());
+    return true;
+}
+
+// The viewer window with the client area the program starts with, showing
+// the mesh of path, and the name and samples of its renderer; false when
+// there is no such window.
+bool openViewer(BenchViewer& viewer, const char* path, std::string& renderer, GLint& samples)
+{
+    viewer.startMesh = ViewerWindow::StartMesh::FromPath;
+    viewer.startMeshPath = path;
+    viewer.createMainWindow(512, 512);
+    if (!viewer.hwnd || !viewer.context.renderingContext || !viewer.mesh)
+        return false;
+    pumpMessages();
+    viewer.context.makeCurrent(nullptr);
+    if (const GLubyte* name = glGetString(GL_RENDERER))
+        renderer = reinterpret_cast<const char*>(name);
+    glGetIntegerv(GL_SAMPLES, &samples);
+    viewer.context.releaseCurrent();
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -200,39 +240,18 @@ int main(int argc, char** argv)
 
     // Read once on its own first: it times the load, and a file that cannot
     // be read ends here rather than in the viewer's message box.
-    std::size_t triangles = 0;
-    double meshBytes = 0.0;
-    double loadSeconds = 0.0;
-    {
-        const auto start = std::chrono::steady_clock::now();
-        std::unique_ptr<Mesh> mesh(loadObjMesh(path, 0.01, true));
-        loadSeconds = seconds(std::chrono::steady_clock::now() - start);
-        if (!mesh) {
-            std::fprintf(stderr, "bench_frame: cannot load %s\n", path);
-            return 1;
-        }
-        for (const auto& material : mesh->materials)
-            for (std::size_t f = 0; f < material->faceCount(); ++f)
-                triangles += material->face(f).cornerCount == 3 ? 1 : 0;
-        meshBytes = static_cast<double>(mesh->memoryBytes());
+    LoadFigures load;
+    if (!loadAlone(path, load)) {
+        std::fprintf(stderr, "bench_frame: cannot load %s\n", path);
+        return 1;
     }
-
     BenchViewer viewer;
-    viewer.startMesh = ViewerWindow::StartMesh::FromPath;
-    viewer.startMeshPath = path;
-    viewer.createMainWindow(512, 512);
-    if (!viewer.hwnd || !viewer.context.renderingContext || !viewer.mesh) {
+    std::string renderer = "?";
+    GLint samples = 0;
+    if (!openViewer(viewer, path, renderer, samples)) {
         std::fprintf(stderr, "bench_frame: no viewer window with the mesh\n");
         return 1;
     }
-    pumpMessages();
-    std::string renderer = "?";
-    GLint samples = 0;
-    viewer.context.makeCurrent(nullptr);
-    if (const GLubyte* name = glGetString(GL_RENDERER))
-        renderer = reinterpret_cast<const char*>(name);
-    glGetIntegerv(GL_SAMPLES, &samples);
-    viewer.context.releaseCurrent();
 
     try {
         viewer.arrays.build(*viewer.mesh);
@@ -263,7 +282,7 @@ int main(int argc, char** argv)
     row("file", "%s", path);
     row("renderer", "%s, %d samples a pixel", renderer.c_str(), samples);
     row("window client area", "512 x 512");
-    row("triangles", "%s", std::to_string(triangles).c_str());
+    row("triangles", "%s", std::to_string(load.triangles).c_str());
     row("materials", "%s", std::to_string(viewer.mesh->materials.size()).c_str());
     row("frames of each kind", "%d", frames);
     for (int kind = 0; kind < kinds; ++kind) {
@@ -285,8 +304,8 @@ int main(int argc, char** argv)
     row("working set", "%.1f MB", withLists / kMB);
     row("display lists (released, recorded)", "%+.1f MB, %+.1f MB", (withoutLists - withLists) / kMB,
         (recorded - withoutLists) / kMB);
-    row("load alone", "%.3f s", loadSeconds);
-    row("mesh size", "%.1f MB", meshBytes / kMB);
+    row("load alone", "%.3f s", load.seconds);
+    row("mesh size", "%.1f MB", load.meshBytes / kMB);
     row("vertex arrays (arrays frame)", "%.1f MB", static_cast<double>(viewer.arrays.bytes()) / kMB);
 
     DestroyWindow(viewer.hwnd);

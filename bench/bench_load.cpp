@@ -129,6 +129,48 @@ std::string folderOf(const std::string& path)
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
+void printOurs(const Figures& mine, double size)
+{
+    if (mine.failed) {
+        row("ours", "FAILED (%s)", mine.error.c_str());
+        return;
+    }
+    const double t = median(mine.times);
+    row("ours triangles", "%s", std::to_string(mine.triangles).c_str());
+    row("ours materials", "%s", std::to_string(mine.materials).c_str());
+    row("ours load (median)", "%.3f s", t);
+    row("ours speed", "%.1f MB/s", size / kMB / t);
+    row("ours bytes/triangle", "%.1f", static_cast<double>(mine.bytes) / static_cast<double>(mine.triangles));
+    row("ours mesh size", "%.1f MB", static_cast<double>(mine.bytes) / kMB);
+}
+
+void printTiny(const Figures& theirs, double size)
+{
+    if (theirs.failed) {
+        row("tinyobjloader", "FAILED (%s)", theirs.error.c_str());
+        return;
+    }
+    const double t = median(theirs.times);
+    const double triangles = static_cast<double>(theirs.triangles);
+    row("tinyobjloader triangles", "%s", std::to_string(theirs.triangles).c_str());
+    row("tinyobjloader materials", "%s", std::to_string(theirs.materials).c_str());
+    row("tinyobjloader load (median)", "%.3f s", t);
+    row("tinyobjloader speed", "%.1f MB/s", size / kMB / t);
+    row("tinyobjloader bytes/triangle", "%.1f", static_cast<double>(theirs.bytes) / triangles);
+    row("  of which vertex colours", "%.1f", static_cast<double>(theirs.extraBytes) / triangles);
+    row("tinyobjloader data size", "%.1f MB", static_cast<double>(theirs.bytes) / kMB);
+}
+
+void printComparison(const Figures& mine, const Figures& theirs)
+{
+    row("time ratio ours/tinyobjloader", "%.3f", median(mine.times) / median(theirs.times));
+    row("bytes/triangle ratio ours/tiny", "%.3f",
+        (static_cast<double>(mine.bytes) / static_cast<double>(mine.triangles)) /
+            (static_cast<double>(theirs.bytes) / static_cast<double>(theirs.triangles)));
+    if (mine.triangles != theirs.triangles)
+        row("WARNING", "the loaders disagree on the triangle count");
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -175,42 +217,12 @@ int main(int argc, char** argv)
     row("file size", "%.1f MB", size / kMB);
     row("runs", "%d", runs);
     const Figures* firstFigures = ours ? &mine : &theirs;
-    if (ours) {
-        if (mine.failed) {
-            row("ours", "FAILED (%s)", mine.error.c_str());
-        } else {
-            const double t = median(mine.times);
-            row("ours triangles", "%s", std::to_string(mine.triangles).c_str());
-            row("ours materials", "%s", std::to_string(mine.materials).c_str());
-            row("ours load (median)", "%.3f s", t);
-            row("ours speed", "%.1f MB/s", size / kMB / t);
-            row("ours bytes/triangle", "%.1f", static_cast<double>(mine.bytes) / static_cast<double>(mine.triangles));
-            row("ours mesh size", "%.1f MB", static_cast<double>(mine.bytes) / kMB);
-        }
-    }
-    if (tiny) {
-        if (theirs.failed) {
-            row("tinyobjloader", "FAILED (%s)", theirs.error.c_str());
-        } else {
-            const double t = median(theirs.times);
-            const double triangles = static_cast<double>(theirs.triangles);
-            row("tinyobjloader triangles", "%s", std::to_string(theirs.triangles).c_str());
-            row("tinyobjloader materials", "%s", std::to_string(theirs.materials).c_str());
-            row("tinyobjloader load (median)", "%.3f s", t);
-            row("tinyobjloader speed", "%.1f MB/s", size / kMB / t);
-            row("tinyobjloader bytes/triangle", "%.1f", static_cast<double>(theirs.bytes) / triangles);
-            row("  of which vertex colours", "%.1f", static_cast<double>(theirs.extraBytes) / triangles);
-            row("tinyobjloader data size", "%.1f MB", static_cast<double>(theirs.bytes) / kMB);
-        }
-    }
-    if (ours && tiny && !mine.failed && !theirs.failed) {
-        row("time ratio ours/tinyobjloader", "%.3f", median(mine.times) / median(theirs.times));
-        row("bytes/triangle ratio ours/tiny", "%.3f",
-            (static_cast<double>(mine.bytes) / static_cast<double>(mine.triangles)) /
-                (static_cast<double>(theirs.bytes) / static_cast<double>(theirs.triangles)));
-        if (mine.triangles != theirs.triangles)
-            row("WARNING", "the loaders disagree on the triangle count");
-    }
+    if (ours)
+        printOurs(mine, size);
+    if (tiny)
+        printTiny(theirs, size);
+    if (ours && tiny && !mine.failed && !theirs.failed)
+        printComparison(mine, theirs);
     if (!firstFigures->failed) {
         const std::string who = first;
         const double above = afterFirst.peak - atStart.current;
