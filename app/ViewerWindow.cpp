@@ -84,11 +84,11 @@ LRESULT ViewerWindow::windowProc(UINT message, WPARAM wParam, LPARAM lParam)
         return 0;
     }
     case WM_SIZE: {
-        onSize((short)LOWORD(lParam), (short)HIWORD(lParam));
+        onSize(static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam)));
         return 0;
     }
     case WM_PAINT: {
-        paintFrame();
+        onPaint();
         return 0;
     }
     case WM_CLOSE: {
@@ -106,7 +106,7 @@ LRESULT ViewerWindow::windowProc(UINT message, WPARAM wParam, LPARAM lParam)
         return 0;
     }
     case WM_MOUSEWHEEL: {
-        onMouseWheel((short)HIWORD(wParam));
+        onMouseWheel(static_cast<short>(HIWORD(wParam)));
         return 0;
     }
     case WM_DROPFILES: {
@@ -165,6 +165,11 @@ void ViewerWindow::onSize(int width, int height)
     camera.setViewport(width, height);
     context.releaseCurrent();
     redraw();
+}
+
+void ViewerWindow::onPaint()
+{
+    paintFrame();
 }
 
 void ViewerWindow::onMouse(UINT message, int x, int y)

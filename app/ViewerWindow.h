@@ -96,6 +96,7 @@ private:
     void onCreate();
     void onDestroy();
     void onSize(int width, int height);
+    void onPaint();
     void onMouse(UINT message, int x, int y);
     void onCaptureChanged(HWND newCapture);
     void onMouseWheel(int distance);
