@@ -9,12 +9,14 @@
 
 #include <GL/gl.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <string>
 
@@ -41,6 +43,7 @@ struct Options {
     double scale = 1.0;
     std::string output;
     std::string mesh;
+    bool help = false;
 };
 
 int fail(const std::string& message)
@@ -86,52 +89,79 @@ bool parseSize(const char* text, int& width, int& height)
     return parseInt(first.c_str(), 1, INT_MAX, width) && parseInt(x + 1, 1, INT_MAX, height);
 }
 
-// Empty when the arguments are good; otherwise what is wrong with them.
-std::string parseArguments(int argc, char** argv, Options& options, bool& help)
+// One option of the command line: its name, what its value must be (null
+// for an option without a value) and how it is stored; store is false for a
+// value that is not good.
+struct OptionRule {
+    const char* name;
+    const char* wants;
+    bool (*store)(const char* value, Options& options);
+};
+
+const OptionRule kOptionRules[] = {
+    {"--help", nullptr, [](const char*, Options& o) { return o.help = true; }},
+    {"-h", nullptr, [](const char*, Options& o) { return o.help = true; }},
+    {"--anaglyph", nullptr, [](const char*, Options& o) { return o.anaglyph = true; }},
+    {"--depth", "a whole number from 0 to 1000",
+     [](const char* v, Options& o) { return parseInt(v, 0, 1000, o.depth); }},
+    {"--size", "WIDTHxHEIGHT, whole numbers above 0",
+     [](const char* v, Options& o) { return parseSize(v, o.width, o.height); }},
+    {"--turn", "a number of degrees", [](const char* v, Options& o) { return parseNumber(v, o.turn); }},
+    {"--tilt", "a number of degrees", [](const char* v, Options& o) { return parseNumber(v, o.tilt); }},
+    {"--scale", "a number above 0", [](const char* v, Options& o) { return parseNumber(v, o.scale) && o.scale > 0; }},
+    {"-o", "a file name", [](const char* v, Options& o) { o.output = v; return true; }},
+};
+
+// A lone "-" is a file name.
+bool isOptionName(const char* arg)
 {
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        const bool takesValue = arg == "--depth" || arg == "--size" || arg == "--turn" || arg == "--tilt" ||
-                                arg == "--scale" || arg == "-o";
-        if (takesValue && i + 1 >= argc)
-            return arg + " needs a value";
-        const char* value = takesValue ? argv[++i] : nullptr;
-        if (arg == "--help" || arg == "-h") {
-            help = true;
-        } else if (arg == "--anaglyph") {
-            options.anaglyph = true;
-        } else if (arg == "--depth") {
-            if (!parseInt(value, 0, 1000, options.depth))
-                return "--depth wants a whole number from 0 to 1000, not \"" + std::string(value) + "\"";
-        } else if (arg == "--size") {
-            if (!parseSize(value, options.width, options.height))
-                return "--size wants WIDTHxHEIGHT, whole numbers above 0, not \"" + std::string(value) + "\"";
-        } else if (arg == "--turn") {
-            if (!parseNumber(value, options.turn))
-                return "--turn wants a number of degrees, not \"" + std::string(value) + "\"";
-        } else if (arg == "--tilt") {
-            if (!parseNumber(value, options.tilt))
-                return "--tilt wants a number of degrees, not \"" + std::string(value) + "\"";
-        } else if (arg == "--scale") {
-            if (!parseNumber(value, options.scale) || options.scale <= 0)
-                return "--scale wants a number above 0, not \"" + std::string(value) + "\"";
-        } else if (arg == "-o") {
-            options.output = value;
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            return "unknown option " + arg;
-        } else if (options.mesh.empty()) {
-            options.mesh = arg;
-        } else {
-            return "one mesh only; " + arg + " is one too many";
-        }
-    }
-    if (help)
-        return std::string();
+    return arg[0] == '-' && arg[1];
+}
+
+// The option at argv[i], and its value if it takes one (i then moves on to
+// it). Empty when it is good; otherwise what is wrong.
+std::string takeOption(int argc, char** argv, int& i, Options& options)
+{
+    const std::string name = argv[i];
+    const OptionRule* rule = std::find_if(std::begin(kOptionRules), std::end(kOptionRules),
+                                          [&name](const OptionRule& r) { return name == r.name; });
+    if (rule == std::end(kOptionRules))
+        return "unknown option " + name;
+    if (rule->wants && i + 1 >= argc)
+        return name + " needs a value";
+    const char* value = rule->wants ? argv[++i] : nullptr;
+    if (!rule->store(value, options))
+        return name + " wants " + rule->wants + ", not \"" + value + "\"";
+    return std::string();
+}
+
+std::string takeMesh(const char* arg, Options& options)
+{
+    if (!options.mesh.empty())
+        return std::string("one mesh only; ") + arg + " is one too many";
+    options.mesh = arg;
+    return std::string();
+}
+
+std::string missingArgument(const Options& options)
+{
     if (options.mesh.empty())
         return "no mesh given";
     if (options.output.empty())
         return "no output file given (-o OUT.bmp)";
     return std::string();
+}
+
+// Empty when the arguments are good; otherwise what is wrong with them.
+std::string parseArguments(int argc, char** argv, Options& options)
+{
+    for (int i = 1; i < argc; ++i) {
+        const std::string problem = isOptionName(argv[i]) ? takeOption(argc, argv, i, options)
+                                                          : takeMesh(argv[i], options);
+        if (!problem.empty())
+            return problem;
+    }
+    return options.help ? std::string() : missingArgument(options);
 }
 
 // The largest viewport of the OpenGL driver, asked of a context on a small
@@ -152,22 +182,67 @@ bool driverViewportLimit(GLint (&largest)[2])
     return made;
 }
 
-// The viewer's window and drawing. Its context is made as the viewer makes
-// its own (four samples, the same one-time state), but nothing else of the
-// viewer's start-up runs: no showing and activation, no open dialog, no
-// message box.
+// The picture's size against the largest viewport of the driver: 0 when it
+// can be drawn, otherwise the exit code, after the message.
+int checkPictureSize(const Options& options)
+{
+    // Asked before the picture's window exists: its buffers take the size.
+    GLint largest[2] = {0, 0};
+    if (!driverViewportLimit(largest))
+        return fail("no OpenGL window could be made");
+    if (options.width > largest[0] || options.height > largest[1])
+        return usageError("a picture of " + std::to_string(options.width) + "x" + std::to_string(options.height) +
+                          " is larger than the OpenGL driver draws (" + std::to_string(largest[0]) + "x" +
+                          std::to_string(largest[1]) + ")");
+    return 0;
+}
+
+// The viewer's window and drawing, with the view of the options. Its context
+// is made as the viewer makes its own, but nothing else of the viewer's
+// start-up runs: no showing and activation, no open dialog, no message box.
 class RenderWindow : public ViewerWindow {
 public:
+    explicit RenderWindow(const Options& options)
+    {
+        startMesh = StartMesh::Nothing;
+        anaglyphMode = options.anaglyph;
+        anaglyphDepth = options.depth;
+        camera.angles.x = foldAngle(options.turn);
+        camera.angles.y = foldAngle(options.tilt);
+        camera.scale = options.scale;
+    }
+
     LRESULT windowProc(UINT message, WPARAM wParam, LPARAM lParam) override
     {
         if (message == WM_CREATE) {
-            context.create(hwnd, false, 4);
-            context.makeCurrent(nullptr);
-            initGLState();
-            context.releaseCurrent();
+            setUpContext();
             return 0;
         }
         return ViewerWindow::windowProc(message, wParam, lParam);
+    }
+
+    // Creates the window with a client area of the picture's size; empty
+    // when it could, otherwise what went wrong.
+    // The window is never shown: the capture draws into its back buffer and
+    // reads the picture from there. A popup without a frame keeps any size,
+    // where a captioned or sizable window is made to fit the screen.
+    // NOTE: Wine does not resize the drawable of a hidden window, so it is
+    // made at the picture's size.
+    std::string open(int width, int height)
+    {
+        create(0, "corvasi-render", WS_POPUP, 0, 0, width, height, nullptr, nullptr, nullptr);
+        if (!hwnd || !context.renderingContext) {
+            if (hwnd)
+                DestroyWindow(hwnd);
+            return "no OpenGL window could be made";
+        }
+        RECT client;
+        GetClientRect(hwnd, &client);
+        if (client.right != width || client.bottom != height) {
+            DestroyWindow(hwnd);
+            return "no window of " + std::to_string(width) + "x" + std::to_string(height) + " could be made";
+        }
+        return std::string();
     }
 };
 
@@ -176,9 +251,8 @@ public:
 int main(int argc, char** argv)
 {
     Options options;
-    bool help = false;
-    const std::string problem = parseArguments(argc, argv, options, help);
-    if (help) {
+    const std::string problem = parseArguments(argc, argv, options);
+    if (options.help) {
         std::fputs(kUsage, stdout);
         return 0;
     }
@@ -192,42 +266,13 @@ int main(int argc, char** argv)
         return fail("cannot load mesh " + options.mesh);
 
     appInstance = GetModuleHandleA(nullptr);
-    RenderWindow window;
-    window.startMesh = ViewerWindow::StartMesh::Nothing;
-    window.anaglyphMode = options.anaglyph;
-    window.anaglyphDepth = options.depth;
-    window.camera.angles.x = foldAngle(options.turn);
-    window.camera.angles.y = foldAngle(options.tilt);
-    window.camera.scale = options.scale;
-
-    // Asked before the picture's window exists: its buffers take the size.
-    GLint largest[2] = {0, 0};
-    if (!driverViewportLimit(largest))
-        return fail("no OpenGL window could be made");
-    if (options.width > largest[0] || options.height > largest[1])
-        return usageError("a picture of " + std::to_string(options.width) + "x" + std::to_string(options.height) +
-                          " is larger than the OpenGL driver draws (" + std::to_string(largest[0]) + "x" +
-                          std::to_string(largest[1]) + ")");
-
-    // The window is never shown: the capture draws into its back buffer and
-    // reads the picture from there. A popup without a frame keeps any size,
-    // where a captioned or sizable window is made to fit the screen.
-    // NOTE: Wine does not resize the drawable of a hidden window, so it is
-    // made at the picture's size.
+    if (const int refused = checkPictureSize(options))
+        return refused;
+    RenderWindow window(options);
     window.mesh = mesh.release();
-    window.create(0, "corvasi-render", WS_POPUP, 0, 0, options.width, options.height, nullptr, nullptr, nullptr);
-    if (!window.hwnd || !window.context.renderingContext) {
-        if (window.hwnd)
-            DestroyWindow(window.hwnd);
-        return fail("no OpenGL window could be made");
-    }
-    RECT client;
-    GetClientRect(window.hwnd, &client);
-    if (client.right != options.width || client.bottom != options.height) {
-        DestroyWindow(window.hwnd);
-        return fail("no window of " + std::to_string(options.width) + "x" + std::to_string(options.height) +
-                    " could be made");
-    }
+    const std::string notMade = window.open(options.width, options.height);
+    if (!notMade.empty())
+        return fail(notMade);
 
     std::unique_ptr<DibImage> image(window.captureImage());
     DestroyWindow(window.hwnd);

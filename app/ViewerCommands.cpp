@@ -38,6 +38,28 @@ enum Command {
     CloseCommand,
 };
 
+// The depth dialog; Cancel puts the old depth back.
+void chooseAnaglyphDepth(ViewerWindow& viewer)
+{
+    AnaglyphDepthDialog dialog;
+    const int previous = viewer.anaglyphDepth;
+    if (!dialog.doModal(viewer.hwnd, &viewer.anaglyphDepth))
+        viewer.anaglyphDepth = previous;
+    viewer.redraw();
+}
+
+// The picture as a BMP file at the path the user chooses.
+void saveImage(ViewerWindow& viewer)
+{
+    const std::string path = chooseImageFile(viewer.hwnd);
+    if (path.empty())
+        return;
+    viewer.redraw();
+    std::unique_ptr<DibImage> image(viewer.captureImage());
+    if (image)
+        saveImageFile(*image, path.c_str());
+}
+
 } // namespace
 
 int runPopupMenu(const char* const* items, int x, int y, HWND owner)
@@ -90,14 +112,9 @@ void ViewerWindow::showContextMenu(int x, int y)
         anaglyphMode = !anaglyphMode;
         redraw();
         break;
-    case AnaglyphDepthCommand: {
-        AnaglyphDepthDialog dialog;
-        const int previous = anaglyphDepth;
-        if (!dialog.doModal(hwnd, &anaglyphDepth))
-            anaglyphDepth = previous;
-        redraw();
+    case AnaglyphDepthCommand:
+        chooseAnaglyphDepth(*this);
         break;
-    }
     case OpenMeshCommand: {
         const std::string path = chooseMeshFile(hwnd);
         if (!path.empty())
@@ -110,16 +127,9 @@ void ViewerWindow::showContextMenu(int x, int y)
             image->copyToClipboard(hwnd);
         break;
     }
-    case SaveImageCommand: {
-        const std::string path = chooseImageFile(hwnd);
-        if (path.empty())
-            break;
-        redraw();
-        std::unique_ptr<DibImage> image(captureImage());
-        if (image)
-            saveImageFile(*image, path.c_str());
+    case SaveImageCommand:
+        saveImage(*this);
         break;
-    }
     case CloseCommand:
         SendMessageA(hwnd, WM_CLOSE, 0, 0);
         break;

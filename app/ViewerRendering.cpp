@@ -31,6 +31,14 @@ void clearToBackground(GLbitfield buffers)
 
 } // namespace
 
+void ViewerWindow::setUpContext()
+{
+    context.create(hwnd, false, 4);
+    context.makeCurrent(nullptr);
+    initGLState();
+    context.releaseCurrent();
+}
+
 void ViewerWindow::initGLState()
 {
     glEnable(GL_DEPTH_TEST);
@@ -80,12 +88,27 @@ void ViewerWindow::renderAnaglyph(MeshPainter paintMesh)
     glFlush();
 }
 
-void ViewerWindow::renderFrame()
+void ViewerWindow::renderFrame(MeshPainter paintMesh)
 {
     if (anaglyphMode)
-        renderAnaglyph();
+        renderAnaglyph(paintMesh);
     else
-        renderPlain();
+        renderPlain(paintMesh);
+}
+
+void ViewerWindow::paintFrame(MeshPainter paintMesh)
+{
+    if (!context.renderingContext) {
+        // Without a rendering context nothing can be drawn; validate the
+        // window so that it is not asked to paint over and over.
+        PAINTSTRUCT paint;
+        BeginPaint(hwnd, &paint);
+        EndPaint(hwnd, &paint);
+        return;
+    }
+    context.beginPaint();
+    renderFrame(paintMesh);
+    context.endPaint();
 }
 
 void ViewerWindow::drawMesh()

@@ -84,7 +84,7 @@ LRESULT ViewerWindow::windowProc(UINT message, WPARAM wParam, LPARAM lParam)
         return 0;
     }
     case WM_SIZE: {
-        onSize((short)LOWORD(lParam), (short)HIWORD(lParam));
+        onSize(static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam)));
         return 0;
     }
     case WM_PAINT: {
@@ -106,7 +106,7 @@ LRESULT ViewerWindow::windowProc(UINT message, WPARAM wParam, LPARAM lParam)
         return 0;
     }
     case WM_MOUSEWHEEL: {
-        onMouseWheel((short)HIWORD(wParam));
+        onMouseWheel(static_cast<short>(HIWORD(wParam)));
         return 0;
     }
     case WM_DROPFILES: {
@@ -133,10 +133,7 @@ LRESULT ViewerWindow::windowProc(UINT message, WPARAM wParam, LPARAM lParam)
 
 void ViewerWindow::onCreate()
 {
-    context.create(hwnd, false, 4);
-    context.makeCurrent(nullptr);
-    initGLState();
-    context.releaseCurrent();
+    setUpContext();
     ShowWindow(hwnd, SW_SHOW);
     UpdateWindow(hwnd);
     if (startMesh == StartMesh::FromPath) {
@@ -172,17 +169,7 @@ void ViewerWindow::onSize(int width, int height)
 
 void ViewerWindow::onPaint()
 {
-    if (!context.renderingContext) {
-        // Without a rendering context nothing can be drawn; validate the
-        // window so that it is not asked to paint over and over.
-        PAINTSTRUCT paint;
-        BeginPaint(hwnd, &paint);
-        EndPaint(hwnd, &paint);
-        return;
-    }
-    context.beginPaint();
-    renderFrame();
-    context.endPaint();
+    paintFrame();
 }
 
 void ViewerWindow::onMouse(UINT message, int x, int y)

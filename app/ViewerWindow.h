@@ -47,12 +47,19 @@ public:
     // the context current. A frame sends the mesh with drawMesh, or with
     // the painter given.
     using MeshPainter = void (ViewerWindow::*)();
+    // Creates the window's rendering context (four samples wanted) and sets
+    // its one-time state; leaves nothing current.
+    void setUpContext();
     void initGLState();
     void setupLight();
     void renderPlain(MeshPainter paintMesh = &ViewerWindow::drawMesh);
     void renderAnaglyph(MeshPainter paintMesh = &ViewerWindow::drawMesh);
     // The frame of the current mode: anaglyph or plain.
-    void renderFrame();
+    void renderFrame(MeshPainter paintMesh = &ViewerWindow::drawMesh);
+    // What a paint message does: begin painting, the frame of the current
+    // mode, end painting (the swap). Without a context the window is only
+    // validated.
+    void paintFrame(MeshPainter paintMesh = &ViewerWindow::drawMesh);
     // The mesh from display lists recorded in its first frame (meshLists).
     void drawMesh();
     // The same pixels with every triangle sent in its own glBegin/glEnd

@@ -27,21 +27,17 @@
 // 10^6 bytes.
 
 #include "app/ViewerWindow.h"
+#include "bench/BenchSupport.h"
 #include "mesh/Mesh.h"
 #include "mesh/ObjReader.h"
-
-#include <windows.h>
-#include <psapi.h>
 
 #include <GL/gl.h>
 #include <GL/glext.h>
 
 #include <algorithm>
 #include <chrono>
-#include <cstdarg>
+#include <climits>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <memory>
 #include <new>
 #include <string>
@@ -49,28 +45,11 @@
 
 namespace {
 
-constexpr double kMB = 1e6;
+using bench::kMB;
+using bench::median;
+using bench::seconds;
 
-double workingSet()
-{
-    PROCESS_MEMORY_COUNTERS counters{};
-    counters.cb = sizeof counters;
-    if (!GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters))
-        return 0.0;
-    return static_cast<double>(counters.WorkingSetSize);
-}
-
-double seconds(std::chrono::steady_clock::duration d)
-{
-    return std::chrono::duration<double>(d).count();
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const std::size_t n = values.size();
-    return n % 2 ? values[n / 2] : 0.5 * (values[n / 2 - 1] + values[n / 2]);
-}
+const bench::RowPrinter row{40};
 
 // The viewer's triangles as the arrays frame sends them.
 struct TriangleArrays {
@@ -115,47 +94,23 @@ struct TriangleArrays {
     }
 };
 
-// The viewer with one more kind of frame: while drawArrays is set, WM_PAINT
-// draws the arrays frame instead of the viewer's own.
+// The viewer, which paints its frames with the mesh sent by painter: its
+// own display lists, a glBegin/glEnd pair a triangle, or drawArrays.
 class BenchViewer : public ViewerWindow {
 public:
     LRESULT windowProc(UINT message, WPARAM wParam, LPARAM lParam) override
     {
-        if (message == WM_PAINT && context.renderingContext && (drawArrays || eachTriangle)) {
-            if (drawArrays) {
-                paintArrays();
-            } else {
-                context.beginPaint();
-                if (anaglyphMode)
-                    renderAnaglyph(&ViewerWindow::drawMeshImmediate);
-                else
-                    renderPlain(&ViewerWindow::drawMeshImmediate);
-                context.endPaint();
-            }
+        if (message == WM_PAINT) {
+            paintFrame(painter);
             return 0;
         }
         return ViewerWindow::windowProc(message, wParam, lParam);
     }
 
-    bool drawArrays = false;   // the arrays frame
-    bool eachTriangle = false; // the viewer's frames, a glBegin/glEnd pair a triangle
-    TriangleArrays arrays;
-
-private:
-    // The plain frame's state and matrices, then the whole mesh in one draw.
-    void paintArrays()
+    // The first material's colours, untextured, then the whole mesh in one
+    // draw from the arrays.
+    void drawArrays()
     {
-        context.beginPaint();
-        glEnable(GL_LIGHTING);
-        glClearColor(0.3f, 0.3f, 0.3f, 0.0f);
-        glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        glMatrixMode(GL_PROJECTION);
-        glLoadIdentity();
-        glMatrixMode(GL_MODELVIEW);
-        glLoadIdentity();
-        setupLight();
-        camera.applyProjection();
         if (mesh && !mesh->materials.empty()) {
             const Material& m = *mesh->materials.front();
             const GLfloat diffuse[4] = {m.diffuse[0], m.diffuse[1], m.diffuse[2], 1.0f};
@@ -180,9 +135,10 @@ private:
             glDisableClientState(GL_NORMAL_ARRAY);
             glDisableClientState(GL_TEXTURE_COORD_ARRAY);
         }
-        glFlush();
-        context.endPaint();
     }
+
+    MeshPainter painter = &ViewerWindow::drawMesh;
+    TriangleArrays arrays;
 };
 
 void pumpMessages()
@@ -215,90 +171,87 @@ enum Kind { Plain, Anaglyph, Arrays, PlainEach, AnaglyphEach, KindCount };
 const char* const kKindNames[KindCount] = {"plain", "anaglyph", "arrays", "plain, each triangle",
                                            "anaglyph, each triangle"};
 
+// The arrays frame is a plain frame.
 double timeFrame(BenchViewer& viewer, Kind kind)
 {
     viewer.anaglyphMode = kind == Anaglyph || kind == AnaglyphEach;
-    viewer.drawArrays = kind == Arrays;
-    viewer.eachTriangle = kind == PlainEach || kind == AnaglyphEach;
+    if (kind == Arrays)
+        viewer.painter = static_cast<ViewerWindow::MeshPainter>(&BenchViewer::drawArrays);
+    else if (kind == PlainEach || kind == AnaglyphEach)
+        viewer.painter = &ViewerWindow::drawMeshImmediate;
+    else
+        viewer.painter = &ViewerWindow::drawMesh;
     return timeFrame(viewer);
 }
 
-void row(const char* label, const char* format, ...) __attribute__((format(printf, 2, 3)));
+struct LoadFigures {
+    std::size_t triangles = 0;
+    double meshBytes = 0.0;
+    double seconds = 0.0;
+};
 
-void row(const char* label, const char* format, ...)
+// One timed load of the file; false when it cannot be read.
+bool loadAlone(const char* path, LoadFigures& figures)
 {
-    std::printf("%-40s ", label);
-    va_list args;
-    va_start(args, format);
-    std::vprintf(format, args);
-    va_end(args);
-    std::printf("\n");
+    const auto start = std::chrono::steady_clock::now();
+    std::unique_ptr<Mesh> mesh(loadObjMesh(path, kLoadScale, true));
+    figures.seconds = seconds(std::chrono::steady_clock::now() - start);
+    if (!mesh)
+        return false;
+    for (const auto& material : mesh->materials)
+        for (std::size_t f = 0; f < material->faceCount(); ++f)
+            figures.triangles += material->face(f).cornerCount == 3 ? 1 : 0;
+    figures.meshBytes = static_cast<double>(mesh->memoryBytes());
+    return true;
 }
 
-int usage()
+// The viewer window with the client area the program starts with, showing
+// the mesh of path, and the name and samples of its renderer; false when
+// there is no such window.
+bool openViewer(BenchViewer& viewer, const char* path, std::string& renderer, GLint& samples)
 {
-    std::fprintf(stderr, "usage: bench_frame FILE [FRAMES] [--each-triangle]\n");
-    return 2;
+    viewer.startMesh = ViewerWindow::StartMesh::FromPath;
+    viewer.startMeshPath = path;
+    viewer.createMainWindow(512, 512);
+    if (!viewer.hwnd || !viewer.context.renderingContext || !viewer.mesh)
+        return false;
+    pumpMessages();
+    viewer.context.makeCurrent(nullptr);
+    if (const GLubyte* name = glGetString(GL_RENDERER))
+        renderer = reinterpret_cast<const char*>(name);
+    glGetIntegerv(GL_SAMPLES, &samples);
+    viewer.context.releaseCurrent();
+    return true;
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    const char* path = nullptr;
-    int frames = 10;
+    const char* const usage = "bench_frame FILE [FRAMES] [--each-triangle]";
     bool eachTriangle = false;
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--each-triangle") == 0) {
-            eachTriangle = true;
-        } else if (!path) {
-            path = argv[i];
-        } else {
-            char* end;
-            frames = static_cast<int>(std::strtol(argv[i], &end, 10));
-            if (*end || frames < 1)
-                return usage();
-        }
-    }
-    if (!path)
-        return usage();
+    std::vector<const char*> words;
+    int frames = 10;
+    if (!bench::readArguments(argc, argv, {{"--each-triangle", &eachTriangle}}, words) || words.empty() ||
+        words.size() > 2 || (words.size() == 2 && !bench::readWhole(words[1], 1, INT_MAX, frames)))
+        return bench::usage(usage);
+    const char* path = words[0];
     const int kinds = eachTriangle ? KindCount : Arrays + 1;
 
     // Read once on its own first: it times the load, and a file that cannot
     // be read ends here rather than in the viewer's message box.
-    std::size_t triangles = 0;
-    double meshBytes = 0.0;
-    double loadSeconds = 0.0;
-    {
-        const auto start = std::chrono::steady_clock::now();
-        std::unique_ptr<Mesh> mesh(loadObjMesh(path, 0.01, true));
-        loadSeconds = seconds(std::chrono::steady_clock::now() - start);
-        if (!mesh) {
-            std::fprintf(stderr, "bench_frame: cannot load %s\n", path);
-            return 1;
-        }
-        for (const auto& material : mesh->materials)
-            for (std::size_t f = 0; f < material->faceCount(); ++f)
-                triangles += material->face(f).cornerCount == 3 ? 1 : 0;
-        meshBytes = static_cast<double>(mesh->memoryBytes());
+    LoadFigures load;
+    if (!loadAlone(path, load)) {
+        std::fprintf(stderr, "bench_frame: cannot load %s\n", path);
+        return 1;
     }
-
     BenchViewer viewer;
-    viewer.startMesh = ViewerWindow::StartMesh::FromPath;
-    viewer.startMeshPath = path;
-    viewer.createMainWindow(512, 512);
-    if (!viewer.hwnd || !viewer.context.renderingContext || !viewer.mesh) {
+    std::string renderer = "?";
+    GLint samples = 0;
+    if (!openViewer(viewer, path, renderer, samples)) {
         std::fprintf(stderr, "bench_frame: no viewer window with the mesh\n");
         return 1;
     }
-    pumpMessages();
-    std::string renderer = "?";
-    GLint samples = 0;
-    viewer.context.makeCurrent(nullptr);
-    if (const GLubyte* name = glGetString(GL_RENDERER))
-        renderer = reinterpret_cast<const char*>(name);
-    glGetIntegerv(GL_SAMPLES, &samples);
-    viewer.context.releaseCurrent();
 
     try {
         viewer.arrays.build(*viewer.mesh);
@@ -317,19 +270,19 @@ int main(int argc, char** argv)
 
     // The first frame of a mesh: the lists are recorded, then drawn.
     viewer.context.makeCurrent(nullptr);
-    const double withLists = workingSet();
+    const double withLists = bench::processMemory().current;
     viewer.meshLists.release();
     glFinish();
-    const double withoutLists = workingSet();
+    const double withoutLists = bench::processMemory().current;
     viewer.context.releaseCurrent();
     const double firstFrame = timeFrame(viewer, Plain);
-    const double recorded = workingSet();
+    const double recorded = bench::processMemory().current;
     const bool listsReady = viewer.meshLists.ready();
 
     row("file", "%s", path);
     row("renderer", "%s, %d samples a pixel", renderer.c_str(), samples);
     row("window client area", "512 x 512");
-    row("triangles", "%s", std::to_string(triangles).c_str());
+    row("triangles", "%s", std::to_string(load.triangles).c_str());
     row("materials", "%s", std::to_string(viewer.mesh->materials.size()).c_str());
     row("frames of each kind", "%d", frames);
     for (int kind = 0; kind < kinds; ++kind) {
@@ -351,8 +304,8 @@ int main(int argc, char** argv)
     row("working set", "%.1f MB", withLists / kMB);
     row("display lists (released, recorded)", "%+.1f MB, %+.1f MB", (withoutLists - withLists) / kMB,
         (recorded - withoutLists) / kMB);
-    row("load alone", "%.3f s", loadSeconds);
-    row("mesh size", "%.1f MB", meshBytes / kMB);
+    row("load alone", "%.3f s", load.seconds);
+    row("mesh size", "%.1f MB", load.meshBytes / kMB);
     row("vertex arrays (arrays frame)", "%.1f MB", static_cast<double>(viewer.arrays.bytes()) / kMB);
 
     DestroyWindow(viewer.hwnd);

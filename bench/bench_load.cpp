@@ -13,89 +13,29 @@
 // Under Wine give FILE as a Windows path ('Z:\tmp\grid.obj').
 // MB here are 10^6 bytes.
 
+#include "bench/BenchSupport.h"
 #include "mesh/Mesh.h"
 #include "mesh/ObjReader.h"
 
 #include <tiny_obj_loader.h>
 
-#include <algorithm>
 #include <chrono>
-#include <cstdarg>
+#include <climits>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <memory>
 #include <new>
 #include <string>
 #include <vector>
 
-#ifdef _WIN32
-#include <windows.h>
-#include <psapi.h>
-#else
-#include <sys/resource.h>
-#include <unistd.h>
-#endif
-
 namespace {
 
-constexpr double kMB = 1e6;
+using bench::kMB;
+using bench::median;
+using bench::seconds;
 
-struct Memory {
-    double current = 0.0; // resident now
-    double peak = 0.0;    // highest resident so far
-    double peakPrivate = 0.0;
-};
-
-Memory processMemory()
-{
-    Memory m;
-#ifdef _WIN32
-    PROCESS_MEMORY_COUNTERS_EX counters{};
-    counters.cb = sizeof counters;
-    if (GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
-                             sizeof counters)) {
-        m.current = static_cast<double>(counters.WorkingSetSize);
-        m.peak = static_cast<double>(counters.PeakWorkingSetSize);
-        m.peakPrivate = static_cast<double>(counters.PeakPagefileUsage);
-    }
-#else
-    rusage usage{};
-    if (getrusage(RUSAGE_SELF, &usage) == 0)
-        m.peak = static_cast<double>(usage.ru_maxrss) * 1024.0;
-    if (std::FILE* statm = std::fopen("/proc/self/statm", "r")) {
-        unsigned long size = 0;
-        unsigned long resident = 0;
-        if (std::fscanf(statm, "%lu %lu", &size, &resident) == 2)
-            m.current = static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE));
-        std::fclose(statm);
-    }
-#endif
-    return m;
-}
-
-#ifdef _WIN32
-// Wine fills the peak private bytes with their current value.
-bool underWine()
-{
-    const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
-    return ntdll && GetProcAddress(ntdll, "wine_get_version") != nullptr;
-}
-#endif
-
-double seconds(std::chrono::steady_clock::duration d)
-{
-    return std::chrono::duration<double>(d).count();
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const std::size_t n = values.size();
-    return n % 2 ? values[n / 2] : 0.5 * (values[n / 2 - 1] + values[n / 2]);
-}
+const bench::RowPrinter row{34};
 
 template <class Vector>
 std::size_t capacityBytes(const Vector& v)
@@ -116,7 +56,7 @@ struct Figures {
 void runOurs(const char* path, Figures& f)
 {
     const auto start = std::chrono::steady_clock::now();
-    std::unique_ptr<Mesh> mesh(loadObjMesh(path, 0.01, true));
+    std::unique_ptr<Mesh> mesh(loadObjMesh(path, kLoadScale, true));
     const auto stop = std::chrono::steady_clock::now();
     if (!mesh) {
         f.failed = true;
@@ -189,122 +129,100 @@ std::string folderOf(const std::string& path)
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
-double fileSize(const char* path)
+void printOurs(const Figures& mine, double size)
 {
-    std::ifstream file(path, std::ios::binary | std::ios::ate);
-    return file ? static_cast<double>(file.tellg()) : 0.0;
+    if (mine.failed) {
+        row("ours", "FAILED (%s)", mine.error.c_str());
+        return;
+    }
+    const double t = median(mine.times);
+    row("ours triangles", "%s", std::to_string(mine.triangles).c_str());
+    row("ours materials", "%s", std::to_string(mine.materials).c_str());
+    row("ours load (median)", "%.3f s", t);
+    row("ours speed", "%.1f MB/s", size / kMB / t);
+    row("ours bytes/triangle", "%.1f", static_cast<double>(mine.bytes) / static_cast<double>(mine.triangles));
+    row("ours mesh size", "%.1f MB", static_cast<double>(mine.bytes) / kMB);
 }
 
-void row(const char* label, const char* format, ...) __attribute__((format(printf, 2, 3)));
-
-void row(const char* label, const char* format, ...)
+void printTiny(const Figures& theirs, double size)
 {
-    std::printf("%-34s ", label);
-    va_list args;
-    va_start(args, format);
-    std::vprintf(format, args);
-    va_end(args);
-    std::printf("\n");
+    if (theirs.failed) {
+        row("tinyobjloader", "FAILED (%s)", theirs.error.c_str());
+        return;
+    }
+    const double t = median(theirs.times);
+    const double triangles = static_cast<double>(theirs.triangles);
+    row("tinyobjloader triangles", "%s", std::to_string(theirs.triangles).c_str());
+    row("tinyobjloader materials", "%s", std::to_string(theirs.materials).c_str());
+    row("tinyobjloader load (median)", "%.3f s", t);
+    row("tinyobjloader speed", "%.1f MB/s", size / kMB / t);
+    row("tinyobjloader bytes/triangle", "%.1f", static_cast<double>(theirs.bytes) / triangles);
+    row("  of which vertex colours", "%.1f", static_cast<double>(theirs.extraBytes) / triangles);
+    row("tinyobjloader data size", "%.1f MB", static_cast<double>(theirs.bytes) / kMB);
 }
 
-int usage()
+void printComparison(const Figures& mine, const Figures& theirs)
 {
-    std::fprintf(stderr, "usage: bench_load FILE [RUNS] [--only ours|tiny]\n");
-    return 2;
+    row("time ratio ours/tinyobjloader", "%.3f", median(mine.times) / median(theirs.times));
+    row("bytes/triangle ratio ours/tiny", "%.3f",
+        (static_cast<double>(mine.bytes) / static_cast<double>(mine.triangles)) /
+            (static_cast<double>(theirs.bytes) / static_cast<double>(theirs.triangles)));
+    if (mine.triangles != theirs.triangles)
+        row("WARNING", "the loaders disagree on the triangle count");
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    const char* path = nullptr;
+    const char* const usage = "bench_load FILE [RUNS] [--only ours|tiny]";
+    const char* only = nullptr;
+    std::vector<const char*> words;
     int runs = 5;
-    bool ours = true;
-    bool tiny = true;
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--only") == 0 && i + 1 < argc) {
-            const std::string which = argv[++i];
-            if (which != "ours" && which != "tiny")
-                return usage();
-            ours = which == "ours";
-            tiny = which == "tiny";
-        } else if (!path) {
-            path = argv[i];
-        } else {
-            char* end;
-            runs = static_cast<int>(std::strtol(argv[i], &end, 10));
-            if (*end || runs < 1)
-                return usage();
-        }
-    }
-    if (!path)
-        return usage();
+    if (!bench::readArguments(argc, argv, {{"--only", nullptr, &only}}, words) || words.empty() || words.size() > 2 ||
+        (words.size() == 2 && !bench::readWhole(words[1], 1, INT_MAX, runs)))
+        return bench::usage(usage);
+    if (only && std::strcmp(only, "ours") != 0 && std::strcmp(only, "tiny") != 0)
+        return bench::usage(usage);
+    const char* path = words[0];
+    const bool ours = !only || std::strcmp(only, "ours") == 0;
+    const bool tiny = !only || std::strcmp(only, "tiny") == 0;
 
-    const double size = fileSize(path);
+    const double size = bench::fileSize(path);
     if (size <= 0.0) {
         std::fprintf(stderr, "bench_load: cannot read %s\n", path);
         return 1;
     }
     const std::string folder = folderOf(path);
-    const Memory atStart = processMemory();
+    const bench::Memory atStart = bench::processMemory();
 
     // Turns: ours, tinyobjloader, ours, ... Peak memory is read after the
     // first load, while only one loader has run in this process.
     Figures mine;
     Figures theirs;
-    Memory afterFirst;
+    bench::Memory afterFirst;
     const char* first = ours ? "ours" : "tinyobjloader";
     for (int r = 0; r < runs; ++r) {
         if (ours && !mine.failed)
             runOurs(path, mine);
         if (r == 0)
-            afterFirst = processMemory();
+            afterFirst = bench::processMemory();
         if (tiny && !theirs.failed)
             runTiny(path, folder, theirs);
         if (r == 0 && !ours)
-            afterFirst = processMemory();
+            afterFirst = bench::processMemory();
     }
 
     row("file", "%s", path);
     row("file size", "%.1f MB", size / kMB);
     row("runs", "%d", runs);
     const Figures* firstFigures = ours ? &mine : &theirs;
-    if (ours) {
-        if (mine.failed) {
-            row("ours", "FAILED (%s)", mine.error.c_str());
-        } else {
-            const double t = median(mine.times);
-            row("ours triangles", "%s", std::to_string(mine.triangles).c_str());
-            row("ours materials", "%s", std::to_string(mine.materials).c_str());
-            row("ours load (median)", "%.3f s", t);
-            row("ours speed", "%.1f MB/s", size / kMB / t);
-            row("ours bytes/triangle", "%.1f", static_cast<double>(mine.bytes) / static_cast<double>(mine.triangles));
-            row("ours mesh size", "%.1f MB", static_cast<double>(mine.bytes) / kMB);
-        }
-    }
-    if (tiny) {
-        if (theirs.failed) {
-            row("tinyobjloader", "FAILED (%s)", theirs.error.c_str());
-        } else {
-            const double t = median(theirs.times);
-            const double triangles = static_cast<double>(theirs.triangles);
-            row("tinyobjloader triangles", "%s", std::to_string(theirs.triangles).c_str());
-            row("tinyobjloader materials", "%s", std::to_string(theirs.materials).c_str());
-            row("tinyobjloader load (median)", "%.3f s", t);
-            row("tinyobjloader speed", "%.1f MB/s", size / kMB / t);
-            row("tinyobjloader bytes/triangle", "%.1f", static_cast<double>(theirs.bytes) / triangles);
-            row("  of which vertex colours", "%.1f", static_cast<double>(theirs.extraBytes) / triangles);
-            row("tinyobjloader data size", "%.1f MB", static_cast<double>(theirs.bytes) / kMB);
-        }
-    }
-    if (ours && tiny && !mine.failed && !theirs.failed) {
-        row("time ratio ours/tinyobjloader", "%.3f", median(mine.times) / median(theirs.times));
-        row("bytes/triangle ratio ours/tiny", "%.3f",
-            (static_cast<double>(mine.bytes) / static_cast<double>(mine.triangles)) /
-                (static_cast<double>(theirs.bytes) / static_cast<double>(theirs.triangles)));
-        if (mine.triangles != theirs.triangles)
-            row("WARNING", "the loaders disagree on the triangle count");
-    }
+    if (ours)
+        printOurs(mine, size);
+    if (tiny)
+        printTiny(theirs, size);
+    if (ours && tiny && !mine.failed && !theirs.failed)
+        printComparison(mine, theirs);
     if (!firstFigures->failed) {
         const std::string who = first;
         const double above = afterFirst.peak - atStart.current;
@@ -312,7 +230,7 @@ int main(int argc, char** argv)
         row((who + " peak above start").c_str(), "%.1f MB", above / kMB);
         row((who + " peak / returned size").c_str(), "%.2f", above / static_cast<double>(firstFigures->bytes));
 #ifdef _WIN32
-        if (!underWine())
+        if (!bench::underWine())
             row((who + " peak private bytes").c_str(), "%.1f MB", afterFirst.peakPrivate / kMB);
 #endif
     }

@@ -24,29 +24,25 @@
 // and the result: loaded with its triangle and material counts, or failed. Under Wine give FILE as a Windows path. Sizes in MB are
 // 10^6 bytes.
 
+#include "bench/BenchSupport.h"
 #include "bench/TextWriter.h"
 #include "mesh/Mesh.h"
 #include "mesh/ObjReader.h"
 
+#include <algorithm>
 #include <chrono>
+#include <climits>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
 
-#ifdef _WIN32
-#include <windows.h>
-#include <psapi.h>
-#else
-#include <sys/resource.h>
-#endif
-
 namespace {
 
-constexpr double kMB = 1e6;
+using bench::kMB;
 
 // Writes the file at path through fill(out); false when any of it could
 // not be written.
@@ -74,128 +70,106 @@ std::string mtlPath(const std::string& obj)
     return (dot == std::string::npos ? obj : obj.substr(0, dot)) + ".mtl";
 }
 
-bool write(const std::string& shape, const std::string& path, std::uint64_t count)
+bool writeCorners(const std::string& path, std::uint64_t count)
 {
-    if (shape == "corners") {
-        return writeFile(path, [&](TextWriter& obj) {
-            // 1000 positions on a circle, visited again and again.
-            for (int i = 0; i < 1000; ++i) {
-                obj.text("v ");
-                obj.unsignedNumber(static_cast<std::uint64_t>(500 + i % 37));
-                obj.text(" ");
-                obj.unsignedNumber(static_cast<std::uint64_t>(300 + i % 53));
-                obj.text(" 0\n");
-            }
-            obj.text("f");
-            for (std::uint64_t i = 0; i < count; ++i) {
-                obj.put(' ');
-                obj.unsignedNumber(1 + i % 1000);
-            }
-            obj.put('\n');
-        });
-    }
-    if (shape == "comment" || shape == "numbers") {
-        return writeFile(path, [&](TextWriter& obj) {
-            obj.text(shape == "comment" ? "# " : "v ");
-            for (std::uint64_t i = 2; i + 1 < count; i += 2)
-                obj.text(shape == "comment" ? "ab" : "1 ");
-            obj.put('\n');
-            obj.text(kTriangle);
-            obj.text("f 1 2 3\n");
-        });
-    }
-    if (shape == "usemtl" || shape == "usemtl-faces") {
-        return writeFile(path, [&](TextWriter& obj) {
-            obj.text(kTriangle);
-            for (std::uint64_t i = 0; i < count; ++i) {
-                obj.text(i % 2 ? "usemtl b\n" : "usemtl a\n");
-                if (shape == "usemtl-faces")
-                    obj.text("f 1 2 3\n");
-            }
-            obj.text("f 1 2 3\n");
-        });
-    }
-    if (shape == "materials") {
-        return writeFile(path, [&](TextWriter& obj) {
-            obj.text(kTriangle);
-            for (std::uint64_t i = 0; i < count; ++i) {
-                obj.text("usemtl m");
-                obj.unsignedNumber(i);
-                obj.text("\nf 1 2 3\n");
-            }
-        });
-    }
-    if (shape == "newmtl") {
-        return writeFile(path, [&](TextWriter& obj) {
-                   obj.text(kTriangle);
-                   obj.text("usemtl used\nf 1 2 3\n");
-               }) &&
-               writeFile(mtlPath(path), [&](TextWriter& mtl) {
-                   mtl.text("newmtl used\nKd 1 1 1\n");
-                   for (std::uint64_t i = 0; i < count; ++i) {
-                       mtl.text("newmtl m");
-                       mtl.unsignedNumber(i);
-                       mtl.text("\nKd 0.5 0.5 0.5\n");
-                   }
-               });
-    }
-    std::fprintf(stderr, "hostile_obj: unknown shape %s\n", shape.c_str());
-    return false;
+    return writeFile(path, [&](TextWriter& obj) {
+        // 1000 positions on a circle, visited again and again.
+        for (int i = 0; i < 1000; ++i) {
+            obj.text("v ");
+            obj.unsignedNumber(static_cast<std::uint64_t>(500 + i % 37));
+            obj.text(" ");
+            obj.unsignedNumber(static_cast<std::uint64_t>(300 + i % 53));
+            obj.text(" 0\n");
+        }
+        obj.text("f");
+        for (std::uint64_t i = 0; i < count; ++i) {
+            obj.put(' ');
+            obj.unsignedNumber(1 + i % 1000);
+        }
+        obj.put('\n');
+    });
 }
 
-std::uint64_t defaultCount(const std::string& shape)
+// A comment line, or a "v" line of numbers, of count bytes before a triangle.
+bool writeLongLine(const std::string& path, std::uint64_t count, bool comment)
 {
-    if (shape == "corners")
-        return 1000000;
-    if (shape == "comment" || shape == "numbers")
-        return 100000000;
-    if (shape == "usemtl" || shape == "usemtl-faces")
-        return 5000000;
-    return 10000000;
+    return writeFile(path, [&](TextWriter& obj) {
+        obj.text(comment ? "# " : "v ");
+        for (std::uint64_t i = 2; i + 1 < count; i += 2)
+            obj.text(comment ? "ab" : "1 ");
+        obj.put('\n');
+        obj.text(kTriangle);
+        obj.text("f 1 2 3\n");
+    });
 }
 
-double fileSize(const std::string& path)
+bool writeUsemtl(const std::string& path, std::uint64_t count, bool faces)
 {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file)
-        return 0.0;
-    double size = 0.0;
-#ifdef _WIN32
-    if (_fseeki64(file, 0, SEEK_END) == 0)
-        size = static_cast<double>(_ftelli64(file));
-#else
-    if (fseeko(file, 0, SEEK_END) == 0)
-        size = static_cast<double>(ftello(file));
-#endif
-    std::fclose(file);
-    return size;
+    return writeFile(path, [&](TextWriter& obj) {
+        obj.text(kTriangle);
+        for (std::uint64_t i = 0; i < count; ++i) {
+            obj.text(i % 2 ? "usemtl b\n" : "usemtl a\n");
+            if (faces)
+                obj.text("f 1 2 3\n");
+        }
+        obj.text("f 1 2 3\n");
+    });
 }
 
-// Peak memory of the process so far, in bytes: the peak working set on
-// Windows, the peak resident size elsewhere.
-// NOTE: Wine reports the peak private bytes as their current value, so the
-// working set is what can be compared between the builds.
-double peakMemory()
+bool writeMaterials(const std::string& path, std::uint64_t count)
 {
-#ifdef _WIN32
-    PROCESS_MEMORY_COUNTERS counters{};
-    counters.cb = sizeof counters;
-    if (GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters))
-        return static_cast<double>(counters.PeakWorkingSetSize);
-    return 0.0;
-#else
-    rusage usage{};
-    return getrusage(RUSAGE_SELF, &usage) == 0 ? static_cast<double>(usage.ru_maxrss) * 1024.0 : 0.0;
-#endif
+    return writeFile(path, [&](TextWriter& obj) {
+        obj.text(kTriangle);
+        for (std::uint64_t i = 0; i < count; ++i) {
+            obj.text("usemtl m");
+            obj.unsignedNumber(i);
+            obj.text("\nf 1 2 3\n");
+        }
+    });
 }
+
+bool writeNewmtl(const std::string& path, std::uint64_t count)
+{
+    return writeFile(path, [&](TextWriter& obj) {
+               obj.text(kTriangle);
+               obj.text("usemtl used\nf 1 2 3\n");
+           }) &&
+           writeFile(mtlPath(path), [&](TextWriter& mtl) {
+               mtl.text("newmtl used\nKd 1 1 1\n");
+               for (std::uint64_t i = 0; i < count; ++i) {
+                   mtl.text("newmtl m");
+                   mtl.unsignedNumber(i);
+                   mtl.text("\nKd 0.5 0.5 0.5\n");
+               }
+           });
+}
+
+// A shape: its name, its count when none is given, and its writer.
+struct Shape {
+    const char* name;
+    std::uint64_t defaultCount;
+    bool (*write)(const std::string& path, std::uint64_t count);
+};
+
+using Path = const std::string&;
+
+const Shape kShapes[] = {
+    {"corners", 1000000, writeCorners},
+    {"comment", 100000000, [](Path path, std::uint64_t count) { return writeLongLine(path, count, true); }},
+    {"numbers", 100000000, [](Path path, std::uint64_t count) { return writeLongLine(path, count, false); }},
+    {"usemtl", 5000000, [](Path path, std::uint64_t count) { return writeUsemtl(path, count, false); }},
+    {"usemtl-faces", 5000000, [](Path path, std::uint64_t count) { return writeUsemtl(path, count, true); }},
+    {"materials", 10000000, writeMaterials},
+    {"newmtl", 10000000, writeNewmtl},
+};
 
 int load(const char* path)
 {
-    const double size = fileSize(path) + fileSize(mtlPath(path));
+    const double size = bench::fileSize(path) + bench::fileSize(mtlPath(path).c_str());
     const auto start = std::chrono::steady_clock::now();
-    std::unique_ptr<Mesh> mesh(loadObjMesh(path, 0.01, true));
+    std::unique_ptr<Mesh> mesh(loadObjMesh(path, kLoadScale, true));
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    const double peak = peakMemory();
+    const double peak = bench::processMemory().peak;
     std::printf("size %.1f MB  load %.2f s  peak %.1f MB (%.1f x size)  ", size / kMB, seconds, peak / kMB,
                 size > 0 ? peak / size : 0.0);
     if (!mesh) {
@@ -210,26 +184,31 @@ int load(const char* path)
     return 0;
 }
 
-int usage()
-{
-    std::fprintf(stderr, "usage: hostile_obj write SHAPE OUT.obj [COUNT]\n       hostile_obj load FILE\n");
-    return 2;
-}
-
 } // namespace
 
 int main(int argc, char** argv)
 {
-    if (argc == 3 && std::strcmp(argv[1], "load") == 0)
-        return load(argv[2]);
-    if ((argc == 4 || argc == 5) && std::strcmp(argv[1], "write") == 0) {
-        const std::string shape = argv[2];
-        const std::uint64_t count = argc == 5 ? std::strtoull(argv[4], nullptr, 10) : defaultCount(shape);
-        if (!write(shape, argv[3], count)) {
-            std::fprintf(stderr, "hostile_obj: cannot write %s\n", argv[3]);
-            return 1;
-        }
-        return 0;
+    const char* const usage = "hostile_obj write SHAPE OUT.obj [COUNT]\n       hostile_obj load FILE";
+    std::vector<const char*> words;
+    if (!bench::readArguments(argc, argv, {}, words) || words.empty())
+        return bench::usage(usage);
+    const std::string command = words[0];
+    if (command == "load" && words.size() == 2)
+        return load(words[1]);
+    if (command != "write" || words.size() < 3 || words.size() > 4)
+        return bench::usage(usage);
+    const Shape* shape = std::find_if(std::begin(kShapes), std::end(kShapes),
+                                      [&words](const Shape& s) { return std::strcmp(s.name, words[1]) == 0; });
+    if (shape == std::end(kShapes)) {
+        std::fprintf(stderr, "hostile_obj: unknown shape %s\n", words[1]);
+        return 1;
     }
-    return usage();
+    std::uint64_t count = shape->defaultCount;
+    if (words.size() == 4 && !bench::readWhole(words[3], 0, LLONG_MAX, count))
+        return bench::usage(usage);
+    if (!shape->write(words[2], count)) {
+        std::fprintf(stderr, "hostile_obj: cannot write %s\n", words[2]);
+        return 1;
+    }
+    return 0;
 }

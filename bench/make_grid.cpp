@@ -13,14 +13,13 @@
 // material every few rows, cycling through M materials that OUT.mtl defines.
 // The content depends only on the arguments.
 
+#include "bench/BenchSupport.h"
 #include "bench/TextWriter.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -162,45 +161,33 @@ std::string baseName(const std::string& path)
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-int usage()
-{
-    std::fprintf(stderr,
-                 "usage: make_grid OUT.obj TRIANGLES [--no-uv] [--no-normals] [--quads] [--ngons N] [--materials M]\n");
-    return 2;
-}
+const char* const kUsage =
+    "make_grid OUT.obj TRIANGLES [--no-uv] [--no-normals] [--quads] [--ngons N] [--materials M]";
 
 bool parseArguments(int argc, char** argv, Options& options)
 {
-    if (argc < 3)
+    bool noUv = false;
+    bool noNormals = false;
+    bool quads = false;
+    const char* ngons = nullptr;
+    const char* materials = nullptr;
+    std::vector<const char*> words;
+    if (!bench::readArguments(argc, argv,
+                              {{"--no-uv", &noUv},
+                               {"--no-normals", &noNormals},
+                               {"--quads", &quads},
+                               {"--ngons", nullptr, &ngons},
+                               {"--materials", nullptr, &materials}},
+                              words) ||
+        words.size() != 2)
         return false;
-    options.objPath = argv[1];
-    char* end;
-    options.triangles = std::strtoll(argv[2], &end, 10);
-    if (*end || options.triangles < 1 || options.triangles > 2000000000LL)
-        return false;
-    for (int i = 3; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--no-uv") {
-            options.uv = false;
-        } else if (arg == "--no-normals") {
-            options.normals = false;
-        } else if (arg == "--quads") {
-            options.corners = 4;
-        } else if (arg == "--ngons" && i + 1 < argc) {
-            const long n = std::strtol(argv[++i], &end, 10);
-            if (*end || n < 3 || n > 1000)
-                return false;
-            options.corners = static_cast<int>(n);
-        } else if (arg == "--materials" && i + 1 < argc) {
-            const long m = std::strtol(argv[++i], &end, 10);
-            if (*end || m < 0 || m > 100000)
-                return false;
-            options.materials = static_cast<int>(m);
-        } else {
-            return false;
-        }
-    }
-    return true;
+    options.objPath = words[0];
+    options.uv = !noUv;
+    options.normals = !noNormals;
+    options.corners = quads ? 4 : 3;
+    return bench::readWhole(words[1], 1, 2000000000LL, options.triangles) &&
+           (!ngons || bench::readWhole(ngons, 3, 1000, options.corners)) &&
+           (!materials || bench::readWhole(materials, 0, 100000, options.materials));
 }
 
 // Cells of a shared-vertex grid: two triangles or one quad each.
@@ -298,37 +285,29 @@ void writePolygons(TextWriter& out, const Options& options, long long cells, lon
     }
 }
 
-} // namespace
-
-int main(int argc, char** argv)
+// OUT.mtl beside OUT.obj.
+std::string mtlPathOf(const std::string& objPath)
 {
-    Options options;
-    if (!parseArguments(argc, argv, options))
-        return usage();
-
-    // Two triangles per grid cell, or N - 2 per N-gon.
-    const long long perCell = options.corners == 3 ? 2 : options.corners - 2;
-    const long long cells = std::max(1LL, (options.triangles + perCell / 2) / perCell);
-    const long long width = std::max(1LL, static_cast<long long>(std::ceil(std::sqrt(static_cast<double>(cells)))));
-
-    const std::string objPath = options.objPath;
     std::string mtlPath = objPath;
     const std::size_t dot = mtlPath.find_last_of('.');
     const std::size_t slash = mtlPath.find_last_of("/\\");
     if (dot != std::string::npos && (slash == std::string::npos || dot > slash))
         mtlPath.erase(dot);
-    mtlPath += ".mtl";
+    return mtlPath + ".mtl";
+}
 
-    std::FILE* file = std::fopen(objPath.c_str(), "wb");
-    if (!file) {
-        std::fprintf(stderr, "make_grid: cannot write %s\n", objPath.c_str());
-        return 1;
-    }
+// The OBJ file of cells cells in rows of width; false when it cannot be
+// written whole.
+bool writeObj(const Options& options, const std::string& mtlPath, long long cells, long long width, long long triangles)
+{
+    std::FILE* file = std::fopen(options.objPath, "wb");
+    if (!file)
+        return false;
     bool ok;
     {
         TextWriter out(file);
         out.text("# make_grid: ");
-        out.unsignedNumber(static_cast<std::uint64_t>(cells * perCell));
+        out.unsignedNumber(static_cast<std::uint64_t>(triangles));
         out.text(" triangles\n");
         if (options.materials > 0) {
             out.text("mtllib ");
@@ -343,13 +322,27 @@ int main(int argc, char** argv)
         out.flush();
         ok = !out.failed();
     }
-    ok = std::fclose(file) == 0 && ok;
-    if (ok && options.materials > 0)
-        ok = writeMtl(mtlPath, options.materials);
-    if (!ok) {
-        std::fprintf(stderr, "make_grid: cannot write %s\n", objPath.c_str());
+    return std::fclose(file) == 0 && ok;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    Options options;
+    if (!parseArguments(argc, argv, options))
+        return bench::usage(kUsage);
+
+    // Two triangles per grid cell, or N - 2 per N-gon.
+    const long long perCell = options.corners == 3 ? 2 : options.corners - 2;
+    const long long cells = std::max(1LL, (options.triangles + perCell / 2) / perCell);
+    const long long width = std::max(1LL, static_cast<long long>(std::ceil(std::sqrt(static_cast<double>(cells)))));
+    const std::string mtlPath = mtlPathOf(options.objPath);
+    if (!writeObj(options, mtlPath, cells, width, cells * perCell) ||
+        (options.materials > 0 && !writeMtl(mtlPath, options.materials))) {
+        std::fprintf(stderr, "make_grid: cannot write %s\n", options.objPath);
         return 1;
     }
-    std::printf("%s: %lld triangles\n", objPath.c_str(), cells * perCell);
+    std::printf("%s: %lld triangles\n", options.objPath, cells * perCell);
     return 0;
 }

@@ -15,6 +15,7 @@
 // Builds on any tree that has the mesh and image code, also one from before
 // other texture formats were read, so the same tool measures both.
 
+#include "bench/BenchSupport.h"
 #include "mesh/Mesh.h"
 #include "mesh/ObjReader.h"
 #include "image/TgaImage.h"
@@ -84,72 +85,89 @@ bool powerOfTwo(int n)
     return n > 0 && (n & (n - 1)) == 0;
 }
 
+struct Tally {
+    int files = 0, loaded = 0, asking = 0, askingLoaded = 0, withLibrary = 0;
+    int textured = 0, missing = 0, shown = 0, refused = 0;
+};
+
+// What becomes of one material's texture: counted, and a note for the list.
+std::string countTexture(const Mesh& mesh, const Material& material, Tally& tally)
+{
+    ++tally.textured;
+    std::string texture = mesh.directory + material.textureName;
+#ifndef _WIN32
+    std::replace(texture.begin(), texture.end(), '\\', '/');
+#endif
+    TgaImage image;
+    if (!fs::exists(texture)) {
+        ++tally.missing;
+        return " [" + material.textureName + ": missing]";
+    }
+    if (readTexture(texture, image) && powerOfTwo(image.width) && powerOfTwo(image.height)) {
+        ++tally.shown;
+        return " [" + material.textureName + ": shown]";
+    }
+    ++tally.refused;
+    return " [" + material.textureName + ": refused, " + std::to_string(image.width) + " x " +
+           std::to_string(image.height) + "]";
+}
+
+// One OBJ file counted; its line for the list.
+std::string countFile(const std::string& path, Tally& tally)
+{
+    ++tally.files;
+    const std::string own = path.substr(0, path.size() - 4) + ".mtl";
+    const bool asks = fs::exists(own) || namesLibrary(path);
+    tally.asking += asks;
+    std::unique_ptr<Mesh> mesh(loadObjMesh(path.c_str(), kLoadScale, true));
+    if (!mesh)
+        return "fails";
+    ++tally.loaded;
+    tally.askingLoaded += asks;
+    bool library = false;
+    std::string notes;
+    for (const auto& material : mesh->materials) {
+        library = library || !isDefault(*material);
+        if (!material->textureName.empty())
+            notes += countTexture(*mesh, *material, tally);
+    }
+    tally.withLibrary += library;
+    return std::string("loads") + (asks ? (library ? ", library" : ", no library") : "") + notes;
+}
+
+void printTally(const Tally& tally)
+{
+    std::printf("OBJ files:                      %d\n", tally.files);
+    std::printf("  load:                         %d\n", tally.loaded);
+    std::printf("  ask for a library:            %d (%d of them load)\n", tally.asking, tally.askingLoaded);
+    std::printf("  loaded with library values:   %d\n", tally.withLibrary);
+    std::printf("materials naming a texture:     %d (in the files that load)\n", tally.textured);
+    std::printf("  texture missing from the data: %d\n", tally.missing);
+    std::printf("  shown as a texture:           %d\n", tally.shown);
+    std::printf("  there but refused:            %d\n", tally.refused);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: real_files FOLDER [--list]\n");
-        return 2;
-    }
-    const bool list = argc > 2 && std::strcmp(argv[2], "--list") == 0;
+    bool list = false;
+    std::vector<const char*> words;
+    if (!bench::readArguments(argc, argv, {{"--list", &list}}, words) || words.size() != 1)
+        return bench::usage("real_files FOLDER [--list]");
     std::vector<std::string> files;
-    for (const auto& entry : fs::recursive_directory_iterator(argv[1])) {
+    for (const auto& entry : fs::recursive_directory_iterator(words[0])) {
         if (entry.is_regular_file() && endsWithNoCase(entry.path().string(), ".obj"))
             files.push_back(entry.path().string());
     }
     std::sort(files.begin(), files.end());
 
-    int loaded = 0, asking = 0, askingLoaded = 0, withLibrary = 0;
-    int textured = 0, missing = 0, shown = 0, refused = 0;
+    Tally tally;
     for (const std::string& path : files) {
-        const std::string own = path.substr(0, path.size() - 4) + ".mtl";
-        const bool asks = fs::exists(own) || namesLibrary(path);
-        asking += asks;
-        std::unique_ptr<Mesh> mesh(loadObjMesh(path.c_str(), 0.01, true));
-        if (!mesh) {
-            if (list)
-                std::printf("%-70s fails\n", path.c_str());
-            continue;
-        }
-        ++loaded;
-        askingLoaded += asks;
-        bool library = false;
-        std::string notes;
-        for (const auto& material : mesh->materials) {
-            library = library || !isDefault(*material);
-            if (material->textureName.empty())
-                continue;
-            ++textured;
-            std::string texture = mesh->directory + material->textureName;
-#ifndef _WIN32
-            std::replace(texture.begin(), texture.end(), '\\', '/');
-#endif
-            TgaImage image;
-            if (!fs::exists(texture)) {
-                ++missing;
-                notes += " [" + material->textureName + ": missing]";
-            } else if (readTexture(texture, image) && powerOfTwo(image.width) && powerOfTwo(image.height)) {
-                ++shown;
-                notes += " [" + material->textureName + ": shown]";
-            } else {
-                ++refused;
-                notes += " [" + material->textureName + ": refused, " + std::to_string(image.width) + " x " +
-                         std::to_string(image.height) + "]";
-            }
-        }
-        withLibrary += library;
+        const std::string line = countFile(path, tally);
         if (list)
-            std::printf("%-70s loads%s%s\n", path.c_str(), asks ? (library ? ", library" : ", no library") : "",
-                        notes.c_str());
+            std::printf("%-70s %s\n", path.c_str(), line.c_str());
     }
-    std::printf("OBJ files:                      %d\n", static_cast<int>(files.size()));
-    std::printf("  load:                         %d\n", loaded);
-    std::printf("  ask for a library:            %d (%d of them load)\n", asking, askingLoaded);
-    std::printf("  loaded with library values:   %d\n", withLibrary);
-    std::printf("materials naming a texture:     %d (in the files that load)\n", textured);
-    std::printf("  texture missing from the data: %d\n", missing);
-    std::printf("  shown as a texture:           %d\n", shown);
-    std::printf("  there but refused:            %d\n", refused);
+    printTally(tally);
     return 0;
 }

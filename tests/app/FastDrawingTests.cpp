@@ -22,13 +22,8 @@ class ReferenceViewer : public ViewerWindow {
 public:
     LRESULT windowProc(UINT message, WPARAM wParam, LPARAM lParam) override
     {
-        if (message == WM_PAINT && eachTriangle && context.renderingContext) {
-            context.beginPaint();
-            if (anaglyphMode)
-                renderAnaglyph(&ViewerWindow::drawMeshImmediate);
-            else
-                renderPlain(&ViewerWindow::drawMeshImmediate);
-            context.endPaint();
+        if (message == WM_PAINT && eachTriangle) {
+            paintFrame(static_cast<MeshPainter>(&ReferenceViewer::drawEachTriangle));
             return 0;
         }
         return ViewerWindow::windowProc(message, wParam, lParam);
@@ -36,6 +31,15 @@ public:
 
     // Paint with drawMeshImmediate rather than drawMesh.
     bool eachTriangle = false;
+    // How often the mesh was sent that way.
+    int referencePasses = 0;
+
+private:
+    void drawEachTriangle()
+    {
+        ++referencePasses;
+        drawMeshImmediate();
+    }
 };
 
 // A waved grid of cells x cells across most of the view, with normals and
@@ -202,8 +206,11 @@ protected:
     {
         viewer.anaglyphMode = anaglyph;
         viewer.eachTriangle = eachTriangle;
+        const int passes = viewer.referencePasses;
         viewer.redraw();
         viewer.eachTriangle = false;
+        EXPECT_EQ(eachTriangle ? (anaglyph ? 2 : 1) : 0, viewer.referencePasses - passes)
+            << "mesh sent triangle by triangle";
         return readFrame(viewer);
     }
 

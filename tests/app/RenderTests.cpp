@@ -106,56 +106,59 @@ protected:
     }
 };
 
-TEST_F(RenderTest, WithoutViewOptionsDrawsTheViewersStartPicture)
+namespace {
+
+// A view reached in the viewer, and the options that ask the renderer for it.
+struct SameView {
+    const char* name;
+    int width, height; // the viewer's client area
+    bool anaglyph;
+    int depth;
+    int dragX, dragY; // a left drag; none when both are 0
+    bool wheelNotch;  // one notch away from the user: scale 0.9
+    const char* options;
+};
+
+const SameView kSameViews[] = {
+    {"StartView", 512, 512, false, 300, 0, 0, false, ""},
+    // Turned to 330 and tilted to 25 degrees.
+    {"TurnedAndTilted", 512, 512, false, 300, -30, 25, false, "--turn -30 --tilt 25"},
+    // Turned to 40, tilted to 345 degrees.
+    {"AnaglyphWithItsDepth", 512, 512, true, 650, 40, -15, false, "--anaglyph --depth 650 --turn 40 --tilt -15"},
+    {"SizeAndScale", 320, 200, false, 300, 0, 0, true, "--size 320x200 --scale 0.9"},
+};
+
+void PrintTo(const SameView& view, std::ostream* out)
 {
-    createViewer(torusPath());
+    *out << view.name;
+}
+
+class RenderViewTest : public RenderTest, public ::testing::WithParamInterface<SameView> {};
+
+} // namespace
+
+TEST_P(RenderViewTest, PictureIsTheViewersPictureOfTheSameView)
+{
+    const SameView& view = GetParam();
+    createViewer(torusPath(), view.width, view.height);
+    viewer.anaglyphMode = view.anaglyph;
+    viewer.anaglyphDepth = view.depth;
+    if (view.dragX || view.dragY)
+        dragBy(view.dragX, view.dragY);
+    if (view.wheelNotch)
+        SendMessageA(viewer.hwnd, WM_MOUSEWHEEL, MAKEWPARAM(0, WHEEL_DELTA), 0);
     const std::unique_ptr<DibImage> shown = viewerPicture();
     ASSERT_TRUE(shown);
-    const std::unique_ptr<DibImage> drawn = render("");
-    ASSERT_EQ(512, drawn->width);
-    ASSERT_EQ(512, drawn->height);
-    EXPECT_GT(meshPixels(*drawn), 512 * 512 / 10) << "the torus is on the picture";
+    ASSERT_EQ(view.width, shown->width);
+    const std::unique_ptr<DibImage> drawn = render(view.options);
+    ASSERT_EQ(view.width, drawn->width);
+    ASSERT_EQ(view.height, drawn->height);
+    EXPECT_GT(meshPixels(*drawn), view.width * view.height / 10) << "the torus is on the picture";
     expectSamePicture(*shown, *drawn);
 }
 
-TEST_F(RenderTest, TurnedAndTiltedPictureIsTheViewersAfterTheSameDrag)
-{
-    createViewer(torusPath());
-    dragBy(-30, 25); // turn to 330 and tilt to 25 degrees
-    const std::unique_ptr<DibImage> shown = viewerPicture();
-    ASSERT_TRUE(shown);
-    const std::unique_ptr<DibImage> drawn = render("--turn -30 --tilt 25");
-    EXPECT_GT(meshPixels(*drawn), 512 * 512 / 10);
-    expectSamePicture(*shown, *drawn);
-}
-
-TEST_F(RenderTest, AnaglyphPictureIsTheViewersWithTheSameDepthAndView)
-{
-    createViewer(torusPath());
-    viewer.anaglyphMode = true;
-    viewer.anaglyphDepth = 650;
-    dragBy(40, -15); // turn to 40, tilt to 345 degrees
-    const std::unique_ptr<DibImage> shown = viewerPicture();
-    ASSERT_TRUE(shown);
-    const std::unique_ptr<DibImage> drawn = render("--anaglyph --depth 650 --turn 40 --tilt -15");
-    EXPECT_GT(meshPixels(*drawn), 512 * 512 / 10);
-    expectSamePicture(*shown, *drawn);
-}
-
-TEST_F(RenderTest, SizeAndScaleGiveTheViewersPictureOfThatWindowAfterAWheelNotch)
-{
-    createViewer(torusPath(), 320, 200);
-    // One notch away from the user brings the eye closer: scale 0.9.
-    SendMessageA(viewer.hwnd, WM_MOUSEWHEEL, MAKEWPARAM(0, WHEEL_DELTA), 0);
-    const std::unique_ptr<DibImage> shown = viewerPicture();
-    ASSERT_TRUE(shown);
-    ASSERT_EQ(320, shown->width);
-    const std::unique_ptr<DibImage> drawn = render("--size 320x200 --scale 0.9");
-    ASSERT_EQ(320, drawn->width);
-    ASSERT_EQ(200, drawn->height);
-    EXPECT_GT(meshPixels(*drawn), 320 * 200 / 10);
-    expectSamePicture(*shown, *drawn);
-}
+INSTANTIATE_TEST_SUITE_P(Views, RenderViewTest, ::testing::ValuesIn(kSameViews),
+                         [](const ::testing::TestParamInfo<SameView>& info) { return std::string(info.param.name); });
 
 TEST_F(RenderTest, PictureLargerThanTheScreenIsTheWholePicture)
 {
