@@ -154,8 +154,7 @@ bool MeshDisplayLists::prepare(const Mesh& mesh)
     source = &mesh; // the lists, or the failure to record them
 
     const std::size_t materials = mesh.materials.size();
-    Batch* const sender = batch();
-    if (!sender || materials == 0 || materials > static_cast<std::size_t>(INT_MAX))
+    if (materials == 0 || materials > static_cast<std::size_t>(INT_MAX))
         return false;
     // Errors of earlier work must not be taken for a failed recording.
     takeGLErrors();
@@ -165,7 +164,7 @@ bool MeshDisplayLists::prepare(const Mesh& mesh)
         return false;
     for (std::size_t i = 0; i < materials; ++i) {
         glNewList(first + static_cast<GLuint>(i), GL_COMPILE);
-        sender->send(mesh, *mesh.materials[i]);
+        sendTriangles(mesh, *mesh.materials[i], false);
         glEndList();
     }
     // A list the driver could not keep whole (out of memory) would draw

@@ -20,8 +20,9 @@ void sendTriangles(const Mesh& mesh, const Material& material, bool pairPerTrian
 // rendering context, so that a frame sends one call per material instead of
 // ten per triangle. Recording them costs about as much as a frame, so it is
 // not done inside a frame: until prepare has run, draw sends the triangles
-// from client arrays a batch at a time. Lists and batches hold exactly the
-// values that sendTriangles sends, so all three draw the same pixels. Only
+// from client arrays a batch at a time. The lists are recorded with
+// sendTriangles, all of a material in one glBegin/glEnd pair; the batches
+// hold the very values it sends, so all of them draw the same pixels. Only
 // geometry is sent: material colours and textures stay with the caller.
 //
 // The lists belong to the context that was current when they were recorded;
