@@ -42,14 +42,15 @@ struct BatchVertex {
 };
 
 // Triangles handed over from client arrays: a few calls a batch rather than
-// three a corner. Corners that name the same position, texture coordinate
-// and normal within a batch share one vertex, so the driver lights it once.
+// three a corner. A corner that names the same position, texture coordinate
+// and normal as one met a little earlier in the batch shares its vertex, so
+// the driver lights it once: a small direct-mapped table remembers the
+// corners met last; a corner it has forgotten just gets a vertex of its own.
 struct MeshDisplayLists::Batch {
-    // Small enough for the lookup table to stay in the processor's cache.
-    static constexpr std::size_t kCorners = 3 * 4096;
-    static constexpr std::size_t kSlots = 1u << 14; // at most 3/4 full
+    static constexpr std::size_t kCorners = 3 * 4096; // indices stay 16-bit
+    static constexpr std::size_t kSlots = 1u << 12;
 
-    // A corner seen in the current batch (stamp), and its vertex.
+    // A corner met in the current batch (stamp), and its vertex.
     struct Slot {
         Corner corner;
         std::uint16_t stamp = 0;
@@ -85,21 +86,16 @@ struct MeshDisplayLists::Batch {
 
     void add(const Mesh& mesh, const Corner& c)
     {
-        std::uint32_t h = static_cast<std::uint32_t>(c.position) * 73856093u ^
-                          static_cast<std::uint32_t>(c.texCoord) * 19349663u ^
-                          static_cast<std::uint32_t>(c.normal) * 83492791u;
-        for (;; ++h) {
-            Slot& slot = slots[h & (kSlots - 1)];
-            if (slot.stamp != stamp) {
-                slot = {c, stamp, static_cast<GLushort>(vertexCount)};
-                fill(mesh, c, vertices[vertexCount++]);
-                break;
-            }
-            if (slot.corner.position == c.position && slot.corner.texCoord == c.texCoord &&
-                slot.corner.normal == c.normal)
-                break;
+        const std::uint32_t h = static_cast<std::uint32_t>(c.position) * 73856093u ^
+                                static_cast<std::uint32_t>(c.texCoord) * 19349663u ^
+                                static_cast<std::uint32_t>(c.normal) * 83492791u;
+        Slot& slot = slots[h & (kSlots - 1)];
+        if (slot.stamp != stamp || slot.corner.position != c.position || slot.corner.texCoord != c.texCoord ||
+            slot.corner.normal != c.normal) {
+            slot = {c, stamp, static_cast<GLushort>(vertexCount)};
+            fill(mesh, c, vertices[vertexCount++]);
         }
-        indices[indexCount++] = slots[h & (kSlots - 1)].vertex;
+        indices[indexCount++] = slot.vertex;
     }
 
     void flush()
