@@ -4,6 +4,8 @@
 #include "mesh/Mesh.h"
 
 #include <climits>
+#include <cstdint>
+#include <new>
 
 void sendTriangles(const Mesh& mesh, const Material& material, bool pairPerTriangle)
 {
@@ -31,16 +33,121 @@ void sendTriangles(const Mesh& mesh, const Material& material, bool pairPerTrian
         glEnd();
 }
 
+// One corner as glTexCoord2d, glNormal3d and glVertex3d leave it with the
+// driver, which keeps floats.
+struct BatchVertex {
+    GLfloat texCoord[2];
+    GLfloat normal[3];
+    GLfloat position[3];
+};
+
+// Triangles handed over from client arrays: a few calls a batch rather than
+// three a corner. A corner that names the same position, texture coordinate
+// and normal as one met a little earlier in the batch shares its vertex, so
+// the driver lights it once: a small direct-mapped table remembers the
+// corners met last; a corner it has forgotten just gets a vertex of its own.
+struct MeshDisplayLists::Batch {
+    static constexpr std::size_t kCorners = 3 * 4096; // indices stay 16-bit
+    static constexpr std::size_t kSlots = 1u << 12;
+
+    // A corner met in the current batch (stamp), and its vertex.
+    struct Slot {
+        Corner corner;
+        std::uint16_t stamp = 0;
+        GLushort vertex = 0;
+    };
+
+    BatchVertex vertices[kCorners];
+    GLushort indices[kCorners];
+    Slot slots[kSlots];
+    std::uint16_t stamp = 0;
+    GLsizei vertexCount = 0;
+    GLsizei indexCount = 0;
+
+    void fill(const Mesh& mesh, const Corner& c, BatchVertex& out) const
+    {
+        const TexCoord& t = mesh.texCoords[static_cast<std::size_t>(c.texCoord)];
+        const Vec3& n = mesh.normals[static_cast<std::size_t>(c.normal)];
+        const Vec3& p = mesh.positions[static_cast<std::size_t>(c.position)];
+        out = {{static_cast<GLfloat>(t.u), static_cast<GLfloat>(1.0 - t.v)},
+               {static_cast<GLfloat>(n.x), static_cast<GLfloat>(n.y), static_cast<GLfloat>(n.z)},
+               {static_cast<GLfloat>(p.x), static_cast<GLfloat>(p.y), static_cast<GLfloat>(p.z)}};
+    }
+
+    void start()
+    {
+        vertexCount = indexCount = 0;
+        if (++stamp == 0) { // wrapped: no slot may look current
+            for (Slot& slot : slots)
+                slot.stamp = 0;
+            stamp = 1;
+        }
+    }
+
+    void add(const Mesh& mesh, const Corner& c)
+    {
+        const std::uint32_t h = static_cast<std::uint32_t>(c.position) * 73856093u ^
+                                static_cast<std::uint32_t>(c.texCoord) * 19349663u ^
+                                static_cast<std::uint32_t>(c.normal) * 83492791u;
+        Slot& slot = slots[h & (kSlots - 1)];
+        if (slot.stamp != stamp || slot.corner.position != c.position || slot.corner.texCoord != c.texCoord ||
+            slot.corner.normal != c.normal) {
+            slot = {c, stamp, static_cast<GLushort>(vertexCount)};
+            fill(mesh, c, vertices[vertexCount++]);
+        }
+        indices[indexCount++] = slot.vertex;
+    }
+
+    void flush()
+    {
+        if (indexCount)
+            glDrawElements(GL_TRIANGLES, indexCount, GL_UNSIGNED_SHORT, indices);
+        start();
+    }
+
+    // Sends the triangles of one material, a batch at a time.
+    void send(const Mesh& mesh, const Material& material)
+    {
+        glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
+        const GLsizei stride = sizeof(BatchVertex);
+        glTexCoordPointer(2, GL_FLOAT, stride, vertices[0].texCoord);
+        glNormalPointer(GL_FLOAT, stride, vertices[0].normal);
+        glVertexPointer(3, GL_FLOAT, stride, vertices[0].position);
+        glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+        glEnableClientState(GL_NORMAL_ARRAY);
+        glEnableClientState(GL_VERTEX_ARRAY);
+        start();
+        for (std::size_t f = 0; f < material.faceCount(); ++f) {
+            const Face face = material.face(f);
+            if (face.cornerCount != 3)
+                continue;
+            for (int j = 0; j < 3; ++j)
+                add(mesh, face.corner(j));
+            if (static_cast<std::size_t>(indexCount) == kCorners)
+                flush();
+        }
+        flush();
+        glPopClientAttrib();
+    }
+};
+
+MeshDisplayLists::MeshDisplayLists() = default;
+
+MeshDisplayLists::~MeshDisplayLists() = default;
+
+MeshDisplayLists::Batch* MeshDisplayLists::batch()
+{
+    if (!batchBuffer)
+        batchBuffer.reset(new (std::nothrow) Batch);
+    return batchBuffer.get();
+}
+
 bool MeshDisplayLists::prepare(const Mesh& mesh)
 {
-    if (source != &mesh)
-        release();
-    if (base)
-        return true;
-    if (failed)
-        return false;
-    source = &mesh;
-    failed = true; // until every list is recorded
+    if (!pending(mesh))
+        return base != 0;
+    release();
+    source = &mesh; // the lists, or the failure to record them
 
     const std::size_t materials = mesh.materials.size();
     if (materials == 0 || materials > static_cast<std::size_t>(INT_MAX))
@@ -57,15 +164,24 @@ bool MeshDisplayLists::prepare(const Mesh& mesh)
         glEndList();
     }
     // A list the driver could not keep whole (out of memory) would draw
-    // less than the mesh: draw triangle by triangle instead.
+    // less than the mesh: go on sending batches instead.
     if (takeGLErrors()) {
         glDeleteLists(first, n);
         return false;
     }
     base = first;
     count = n;
-    failed = false;
     return true;
+}
+
+void MeshDisplayLists::draw(const Mesh& mesh, std::size_t i)
+{
+    if (source == &mesh && base)
+        glCallList(base + static_cast<GLuint>(i));
+    else if (Batch* sender = batch())
+        sender->send(mesh, *mesh.materials[i]);
+    else
+        sendTriangles(mesh, *mesh.materials[i], true);
 }
 
 void MeshDisplayLists::release()
@@ -75,5 +191,4 @@ void MeshDisplayLists::release()
     source = nullptr;
     base = 0;
     count = 0;
-    failed = false;
 }

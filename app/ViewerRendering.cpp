@@ -115,9 +115,11 @@ void ViewerWindow::drawMesh()
 {
     if (!mesh)
         return;
-    // The lists are recorded in the first frame of a mesh; a mesh the driver
-    // cannot keep is sent triangle by triangle.
-    drawMaterials(meshLists.prepare(*mesh));
+    drawMaterials(true);
+    // The lists are recorded after the frame, once it is on the screen, so
+    // that a new mesh shows as soon as one frame can be drawn.
+    if (meshLists.pending(*mesh))
+        PostMessageA(hwnd, WM_RECORD_LISTS, 0, 0);
 }
 
 void ViewerWindow::drawMeshImmediate()
@@ -127,7 +129,7 @@ void ViewerWindow::drawMeshImmediate()
     drawMaterials(false);
 }
 
-void ViewerWindow::drawMaterials(bool fromLists)
+void ViewerWindow::drawMaterials(bool fast)
 {
     for (std::size_t i = 0; i < mesh->materials.size(); ++i) {
         const Material* material = mesh->materials[i].get();
@@ -155,8 +157,8 @@ void ViewerWindow::drawMaterials(bool fromLists)
         glMaterialfv(GL_FRONT_AND_BACK, GL_EMISSION, emission);
         glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, material->shininess);
 
-        if (fromLists)
-            meshLists.call(i);
+        if (fast)
+            meshLists.draw(*mesh, i);
         else
             sendTriangles(*mesh, *material, true);
 

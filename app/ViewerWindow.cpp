@@ -126,6 +126,10 @@ LRESULT ViewerWindow::windowProc(UINT message, WPARAM wParam, LPARAM lParam)
         redraw();
         return 0;
     }
+    case WM_RECORD_LISTS: {
+        onRecordLists();
+        return 0;
+    }
     default:
         return DefWindowProcA(hwnd, message, wParam, lParam);
     }
@@ -165,6 +169,15 @@ void ViewerWindow::onSize(int width, int height)
     camera.setViewport(width, height);
     context.releaseCurrent();
     redraw();
+}
+
+void ViewerWindow::onRecordLists()
+{
+    if (!mesh || !meshLists.pending(*mesh))
+        return;
+    context.makeCurrent(nullptr);
+    meshLists.prepare(*mesh);
+    context.releaseCurrent();
 }
 
 void ViewerWindow::onPaint()

@@ -13,6 +13,10 @@
 
 #include <string>
 
+// Posted to the viewer after a frame drawn before the mesh's display lists
+// were recorded.
+constexpr UINT WM_RECORD_LISTS = WM_APP + 1;
+
 class DibImage;
 class Mesh;
 
@@ -60,7 +64,8 @@ public:
     // mode, end painting (the swap). Without a context the window is only
     // validated.
     void paintFrame(MeshPainter paintMesh = &ViewerWindow::drawMesh);
-    // The mesh from display lists recorded in its first frame (meshLists).
+    // The mesh from meshLists: from client arrays until the lists are
+    // recorded, which is done once the frame is drawn (WM_RECORD_LISTS).
     void drawMesh();
     // The same pixels with every triangle sent in its own glBegin/glEnd
     // pair; the reference that the lists are held to.
@@ -90,8 +95,11 @@ public:
     std::string startMeshPath;
 
 private:
-    // Material state and texture per material, then its triangles.
-    void drawMaterials(bool fromLists);
+    // Material state and texture per material, then its triangles: through
+    // meshLists when fast, else a glBegin/glEnd pair a triangle.
+    void drawMaterials(bool fast);
+    // Records the lists of the mesh on show, unless that is done.
+    void onRecordLists();
 
     void onCreate();
     void onDestroy();

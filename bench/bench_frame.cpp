@@ -20,8 +20,16 @@
 // endPaint (the swap); then glFinish, so that a frame counts only once the
 // driver has finished it. Prints the median milliseconds per frame of each
 // kind, the ratios to the arrays frame and the triangle count; then the
-// first frame of a mesh, which records the display lists, with the memory
-// they take (the process's working set before and after).
+// first frame of a mesh, drawn before its display lists are there, and the
+// recording of the lists that follows it, with the memory they take (the
+// process's working set before and after). Last the first picture, plain
+// and anaglyph, three times each, taking turns: the time from openMesh (the
+// Open Mesh command, the file read again) until the driver has finished its
+// first frame. Each is preceded by a load of the file alone and a steady
+// frame of its mode (the second after the last open), and is printed as
+// (first picture - load) / steady frame, and as the part from its frame's
+// WM_PAINT on (which leaves out the load and the release of the last mesh)
+// / steady frame.
 //
 // Under Wine give FILE as a Windows path ('Z:\tmp\grid.obj'). MB here are
 // 10^6 bytes.
@@ -49,7 +57,9 @@ using bench::kMB;
 using bench::median;
 using bench::seconds;
 
-const bench::RowPrinter row{40};
+constexpr int kFirstPictures = 3; // of each mode
+
+const bench::RowPrinter row{44};
 
 // The viewer's triangles as the arrays frame sends them.
 struct TriangleArrays {
@@ -101,6 +111,7 @@ public:
     LRESULT windowProc(UINT message, WPARAM wParam, LPARAM lParam) override
     {
         if (message == WM_PAINT) {
+            paintStart = std::chrono::steady_clock::now();
             paintFrame(painter);
             return 0;
         }
@@ -139,6 +150,7 @@ public:
 
     MeshPainter painter = &ViewerWindow::drawMesh;
     TriangleArrays arrays;
+    std::chrono::steady_clock::time_point paintStart; // of the last WM_PAINT
 };
 
 void pumpMessages()
@@ -152,18 +164,55 @@ void pumpMessages()
     }
 }
 
-// One frame through the paint message; its time in milliseconds, counted
-// until the driver has finished it.
+// Milliseconds from start until the driver has finished what it was sent.
+double finished(BenchViewer& viewer, std::chrono::steady_clock::time_point start)
+{
+    viewer.context.makeCurrent(nullptr);
+    glFinish();
+    viewer.context.releaseCurrent();
+    return seconds(std::chrono::steady_clock::now() - start) * 1000.0;
+}
+
+// One frame through the paint message.
 double timeFrame(BenchViewer& viewer)
 {
     pumpMessages();
     const auto start = std::chrono::steady_clock::now();
     viewer.redraw();
-    viewer.context.makeCurrent(nullptr);
-    glFinish();
-    viewer.context.releaseCurrent();
-    const auto stop = std::chrono::steady_clock::now();
-    return seconds(stop - start) * 1000.0;
+    return finished(viewer, start);
+}
+
+// Milliseconds to read the file alone, as openMesh does.
+double timeLoad(const char* path)
+{
+    const auto start = std::chrono::steady_clock::now();
+    std::unique_ptr<Mesh> mesh(loadObjMesh(path, kLoadScale, true));
+    const double ms = seconds(std::chrono::steady_clock::now() - start) * 1000.0;
+    return mesh ? ms : 0.0;
+}
+
+// The first picture of the mesh in the current mode: the file opened again
+// as the Open Mesh command does it, until the driver has finished its first
+// frame. Also the part of it from that frame's WM_PAINT on.
+struct FirstPicture {
+    double ms;
+    double frameMs;
+};
+
+FirstPicture timeFirstPicture(BenchViewer& viewer, const char* path)
+{
+    pumpMessages();
+    const auto start = std::chrono::steady_clock::now();
+    viewer.openMesh(path);
+    const double ms = finished(viewer, start);
+    return {ms, ms - seconds(viewer.paintStart - start) * 1000.0};
+}
+
+// Median, fastest and slowest of a series.
+void rowOfTimes(const char* label, const char* unit, const std::vector<double>& t)
+{
+    row(label, "%.2f%s  (%.2f .. %.2f)", median(t), unit, *std::min_element(t.begin(), t.end()),
+        *std::max_element(t.begin(), t.end()));
 }
 
 enum Kind { Plain, Anaglyph, Arrays, PlainEach, AnaglyphEach, KindCount };
@@ -268,16 +317,37 @@ int main(int argc, char** argv)
         for (int kind = 0; kind < kinds; ++kind)
             times[kind].push_back(timeFrame(viewer, static_cast<Kind>(kind)));
 
-    // The first frame of a mesh: the lists are recorded, then drawn.
+    // After a new mesh: a frame drawn from batches, then the lists recorded
+    // once it is shown, as the viewer does, with the memory they take.
     viewer.context.makeCurrent(nullptr);
     const double withLists = bench::processMemory().current;
     viewer.meshLists.release();
     glFinish();
     const double withoutLists = bench::processMemory().current;
     viewer.context.releaseCurrent();
-    const double firstFrame = timeFrame(viewer, Plain);
+    const double batchFrame = timeFrame(viewer, Plain);
+    const auto recordStart = std::chrono::steady_clock::now();
+    pumpMessages();
+    const double recording = finished(viewer, recordStart);
     const double recorded = bench::processMemory().current;
     const bool listsReady = viewer.meshLists.ready();
+
+    // The first pictures, the two modes taking turns. Each comes with a load
+    // and a steady frame of its mode timed just before it, so that the ratio
+    // compares times taken under the same load of the machine.
+    std::vector<double> firstTimes[2];
+    std::vector<double> firstRatios[2];
+    std::vector<double> frameRatios[2];
+    for (int i = 0; i < kFirstPictures; ++i)
+        for (int mode = 0; mode < 2; ++mode) {
+            const double load = timeLoad(path);
+            timeFrame(viewer, mode ? Anaglyph : Plain); // after the last open's lists
+            const double steady = timeFrame(viewer, mode ? Anaglyph : Plain);
+            const FirstPicture first = timeFirstPicture(viewer, path);
+            firstTimes[mode].push_back(first.ms);
+            firstRatios[mode].push_back((first.ms - load) / steady);
+            frameRatios[mode].push_back(first.frameMs / steady);
+        }
 
     row("file", "%s", path);
     row("renderer", "%s, %d samples a pixel", renderer.c_str(), samples);
@@ -299,12 +369,22 @@ int main(int argc, char** argv)
         row("ratio plain, each triangle/arrays", "%.2f", median(times[PlainEach]) / arrays);
         row("ratio anaglyph, each triangle/arrays", "%.2f", median(times[AnaglyphEach]) / arrays);
     }
-    row("first frame (recording the lists)", "%.1f ms%s", firstFrame,
-        listsReady ? "" : " (NO LISTS: drawn triangle by triangle)");
+    row("plain frame before the lists (batches)", "%.1f ms", batchFrame);
+    row("recording the lists after it", "%.1f ms%s", recording, listsReady ? "" : " (NO LISTS: batches stay)");
     row("working set", "%.1f MB", withLists / kMB);
     row("display lists (released, recorded)", "%+.1f MB, %+.1f MB", (withoutLists - withLists) / kMB,
         (recorded - withoutLists) / kMB);
     row("load alone", "%.3f s", load.seconds);
+    for (int mode = 0; mode < 2; ++mode) {
+        const char* name = kKindNames[mode ? Anaglyph : Plain];
+        char label[64];
+        std::snprintf(label, sizeof label, "first picture, %s (median)", name);
+        rowOfTimes(label, " ms", firstTimes[mode]);
+        std::snprintf(label, sizeof label, "  (first - load) / steady %s frame", name);
+        rowOfTimes(label, "", firstRatios[mode]);
+        std::snprintf(label, sizeof label, "  its frame / steady %s frame", name);
+        rowOfTimes(label, "", frameRatios[mode]);
+    }
     row("mesh size", "%.1f MB", load.meshBytes / kMB);
     row("vertex arrays (arrays frame)", "%.1f MB", static_cast<double>(viewer.arrays.bytes()) / kMB);
 

@@ -1,8 +1,9 @@
-// The mesh drawn from display lists shows exactly the pixels of the mesh
+// The mesh drawn in batches from client arrays before its display lists are
+// recorded, and from the lists after, shows exactly the pixels of the mesh
 // drawn triangle by triangle, each in its own glBegin/glEnd pair: textured
 // and untextured materials, polygons split into fans, generated normals,
 // overlapping materials, near-plane clipping, plain and anaglyph frames.
-// The lists follow the mesh that is open, and leave texture lookups as they
+// The lists follow the mesh that is open, however fast meshes are opened, and leave texture lookups as they
 // were: a texture file that failed is not read again until the next mesh.
 
 #include "tests/app/ViewerFixture.h"
@@ -201,6 +202,13 @@ protected:
         }
     }
 
+    void dropLists()
+    {
+        viewer.context.makeCurrent(nullptr);
+        viewer.meshLists.release();
+        viewer.context.releaseCurrent();
+    }
+
     // A frame painted through WM_PAINT, read back from the screen.
     Frame frame(bool anaglyph, bool eachTriangle = false)
     {
@@ -241,11 +249,15 @@ TEST_F(FastDrawingTest, ListsDrawEveryPixelAsEachTriangleInItsOwnPairDoes)
         }
         for (bool anaglyph : {false, true}) {
             SCOPED_TRACE(std::string(anaglyph ? "anaglyph" : "plain") + " frame, view " + std::to_string(view));
-            const Frame fast = frame(anaglyph);
-            ASSERT_TRUE(viewer.meshLists.ready()) << "drawn without display lists";
             const Frame reference = frame(anaglyph, true);
             EXPECT_GT(distinctColours(reference), 200) << "too plain a picture to compare";
-            EXPECT_EQ("", difference(reference, fast));
+            // As after opening: a frame in batches, then the lists recorded
+            // once it is shown, and the frames after it from them.
+            dropLists();
+            EXPECT_EQ("", difference(reference, frame(anaglyph))) << "drawn in batches";
+            ASSERT_FALSE(viewer.meshLists.ready()) << "lists recorded inside the frame";
+            ASSERT_TRUE(pumpUntil([&] { return viewer.meshLists.ready(); })) << "lists never recorded";
+            EXPECT_EQ("", difference(reference, frame(anaglyph))) << "drawn from display lists";
         }
     }
     // Both textures read, the missing one asked for and refused.
@@ -264,11 +276,29 @@ TEST_F(FastDrawingTest, OpeningAnotherMeshDrawsThatMeshNotTheListsOfTheLastOne)
 
     createViewer(first);
     const Frame before = frame(false);
+    ASSERT_TRUE(pumpUntil([&] { return viewer.meshLists.ready(); }));
     viewer.openMesh(second.c_str());
     const Frame after = frame(false);
-    ASSERT_TRUE(viewer.meshLists.ready());
+    ASSERT_TRUE(pumpUntil([&] { return viewer.meshLists.ready(); }));
     EXPECT_NE("", difference(before, after)) << "the second mesh must look different to tell them apart";
     EXPECT_EQ("", difference(frame(false, true), after));
+    EXPECT_EQ("", difference(after, frame(false)));
+
+    // Opened in turns faster than their lists are recorded (each open paints
+    // and asks for the lists, and none of those requests has run yet): the
+    // last file is shown, from lists of its own, and no others are kept.
+    for (int i = 0; i < 6; ++i)
+        viewer.openMesh((i % 2 ? second : first).c_str());
+    ASSERT_FALSE(viewer.meshLists.ready());
+    EXPECT_EQ("", difference(after, readFrame(viewer)));
+    ASSERT_TRUE(pumpUntil([&] { return viewer.meshLists.ready(); }));
+    EXPECT_EQ("", difference(after, frame(false)));
+    viewer.context.makeCurrent(nullptr);
+    int lists = 0;
+    for (GLuint name = 1; name < 1000; ++name)
+        lists += glIsList(name) ? 1 : 0;
+    viewer.context.releaseCurrent();
+    EXPECT_EQ(static_cast<int>(viewer.mesh->materials.size()), lists);
 
     // Back to the first file: its picture again.
     viewer.openMesh(first.c_str());
