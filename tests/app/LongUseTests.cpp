@@ -220,10 +220,15 @@ TEST_F(LongUseTest, OpeningMeshes500TimesGivesBackTexturesListsHandlesAndMemory)
     MessageBoxWatcher watcher; // a mesh that fails to load must not stop the run
     GLuint highestName = 0;
     // Round i opens the two-texture mesh when i is even. Opening paints, and
-    // painting uploads the mesh's textures.
+    // painting uploads the mesh's textures; the display lists follow once
+    // the frame is shown.
     auto open = [&](int i) {
         const bool two = i % 2 == 0;
         viewer.openMesh(two ? meshes.second.c_str() : meshes.first.c_str());
+        if (!pumpUntil([&] { return viewer.meshLists.ready(); })) {
+            ADD_FAILURE() << "round " << i << ": no display lists";
+            return false;
+        }
         const std::size_t expected = two ? 2 : 1;
         if (viewer.textures.entries.size() != expected) {
             ADD_FAILURE() << "round " << i << ": " << viewer.textures.entries.size() << " textures";
