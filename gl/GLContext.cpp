@@ -55,6 +55,8 @@ LRESULT CALLBACK probeWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM 
 
 } // namespace
 
+// One field, or one run of fields, a line.
+// clang-format off
 const PIXELFORMATDESCRIPTOR GLContext::windowPixelFormat = {
     40,                                                          // nSize
     1,                                                           // nVersion
@@ -71,6 +73,7 @@ const PIXELFORMATDESCRIPTOR GLContext::windowPixelFormat = {
     PFD_MAIN_PLANE,                                              // iLayerType
     0, 0, 0, 0,                                                  // bReserved and masks
 };
+// clang-format on
 
 GLContext::~GLContext()
 {
