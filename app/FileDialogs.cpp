@@ -19,8 +19,7 @@ const DWORD kFirstBufferSize = 4096;
 
 // One file dialog: filter pairs end with a second zero byte. filterIndex is
 // updated with the filter the user ended with when the dialog succeeds.
-std::string runFileDialog(HWND owner, const char* filter, DWORD& filterIndex, const char* title, DWORD flags,
-                          bool save)
+std::string runFileDialog(HWND owner, const char* filter, DWORD& filterIndex, const char* title, DWORD flags, bool save)
 {
     std::vector<char> path(kFirstBufferSize, '\0');
     for (;;) {

@@ -109,7 +109,11 @@ const OptionRule kOptionRules[] = {
     {"--turn", "a number of degrees", [](const char* v, Options& o) { return parseNumber(v, o.turn); }},
     {"--tilt", "a number of degrees", [](const char* v, Options& o) { return parseNumber(v, o.tilt); }},
     {"--scale", "a number above 0", [](const char* v, Options& o) { return parseNumber(v, o.scale) && o.scale > 0; }},
-    {"-o", "a file name", [](const char* v, Options& o) { o.output = v; return true; }},
+    {"-o", "a file name",
+     [](const char* v, Options& o) {
+         o.output = v;
+         return true;
+     }},
 };
 
 // A lone "-" is a file name.
@@ -156,8 +160,8 @@ std::string missingArgument(const Options& options)
 std::string parseArguments(int argc, char** argv, Options& options)
 {
     for (int i = 1; i < argc; ++i) {
-        const std::string problem = isOptionName(argv[i]) ? takeOption(argc, argv, i, options)
-                                                          : takeMesh(argv[i], options);
+        const std::string problem =
+            isOptionName(argv[i]) ? takeOption(argc, argv, i, options) : takeMesh(argv[i], options);
         if (!problem.empty())
             return problem;
     }

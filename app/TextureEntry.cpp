@@ -55,7 +55,6 @@ bool TextureEntry::loadFromFile(const char* file, bool mipmaps)
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
     // Row 0 of the image is its bottom row, which is texture row t = 0.
     const GLenum format = image.bytesPerPixel == 4 ? GL_BGRA_EXT : GL_BGR_EXT;
-    glTexImage2D(GL_TEXTURE_2D, 0, 4, image.width, image.height, 0, format, GL_UNSIGNED_BYTE,
-                 image.pixels);
+    glTexImage2D(GL_TEXTURE_2D, 0, 4, image.width, image.height, 0, format, GL_UNSIGNED_BYTE, image.pixels);
     return true;
 }

@@ -13,11 +13,11 @@
 // the texture, so that context must be current then.
 class TextureEntry {
 public:
-    GLenum glTarget = 0;   // GL_TEXTURE_2D once a texture has been created
-    TgaImage image;        // the decoded file, kept for the entry's lifetime
-    GLuint glName = 0;     // meaningful only while valid
-    std::string path;      // as asked for: the lookup key
-    bool valid = false;    // holds a texture
+    GLenum glTarget = 0; // GL_TEXTURE_2D once a texture has been created
+    TgaImage image;      // the decoded file, kept for the entry's lifetime
+    GLuint glName = 0;   // meaningful only while valid
+    std::string path;    // as asked for: the lookup key
+    bool valid = false;  // holds a texture
 
     TextureEntry() = default;
     virtual ~TextureEntry();

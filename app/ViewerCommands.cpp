@@ -20,8 +20,12 @@ namespace {
 
 // Command indices count the items that are not separators.
 const char* const kMenuItems[] = {
-    "Translate(&T)", "Scale(&S)",  "Rotate(&R)",     "-",          "Reset View(&V)", "Anaglyph Mode(&N)",
-    "Anaglyph Depth(&D)", "-",     "Open Mesh(&O)",  "Copy Image(&C)", "Save Image(&A)", "-",
+    "Translate(&T)",      "Scale(&S)",
+    "Rotate(&R)",         "-",
+    "Reset View(&V)",     "Anaglyph Mode(&N)",
+    "Anaglyph Depth(&D)", "-",
+    "Open Mesh(&O)",      "Copy Image(&C)",
+    "Save Image(&A)",     "-",
     "Close(&O)",          nullptr,
 };
 

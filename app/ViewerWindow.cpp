@@ -18,8 +18,7 @@ const char* const kTitle = "Corvasi - ver.0.10";
 
 } // namespace
 
-ViewerWindow::ViewerWindow()
-    : NWindow(false)
+ViewerWindow::ViewerWindow() : NWindow(false)
 {
     if (__argc > 1) {
         startMesh = StartMesh::FromPath;
@@ -37,8 +36,8 @@ void ViewerWindow::createMainWindow(int clientWidth, int clientHeight)
 {
     RECT rect = {0, 0, clientWidth, clientHeight};
     AdjustWindowRect(&rect, WS_OVERLAPPEDWINDOW, FALSE);
-    create(0, kTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, rect.right - rect.left,
-           rect.bottom - rect.top, nullptr, nullptr, nullptr);
+    create(0, kTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, rect.right - rect.left, rect.bottom - rect.top,
+           nullptr, nullptr, nullptr);
 }
 
 void ViewerWindow::redraw()

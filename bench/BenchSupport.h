@@ -46,8 +46,7 @@ struct Option {
 
 // Sorts the command line into the options and the other words, in order;
 // false on an option that is not in the list or that lacks its value.
-inline bool readArguments(int argc, char** argv, std::initializer_list<Option> options,
-                          std::vector<const char*>& words)
+inline bool readArguments(int argc, char** argv, std::initializer_list<Option> options, std::vector<const char*>& words)
 {
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];

@@ -11,7 +11,7 @@
 // dominate the run time on files of hundreds of megabytes.
 class TextWriter {
 public:
-    explicit TextWriter(std::FILE* file) : file(file), buffer(kSize) {}
+    explicit TextWriter(std::FILE* file) : file(file), buffer(kSize) { }
     TextWriter(const TextWriter&) = delete;
     TextWriter& operator=(const TextWriter&) = delete;
     ~TextWriter() { flush(); }
@@ -50,7 +50,8 @@ public:
     void fixed6(double value)
     {
         const long long micro = std::llround(value * 1e6);
-        const std::uint64_t magnitude = micro < 0 ? static_cast<std::uint64_t>(-micro) : static_cast<std::uint64_t>(micro);
+        const std::uint64_t magnitude =
+            micro < 0 ? static_cast<std::uint64_t>(-micro) : static_cast<std::uint64_t>(micro);
         if (micro < 0)
             put('-');
         unsignedNumber(magnitude / 1000000);

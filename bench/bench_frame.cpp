@@ -88,20 +88,17 @@ struct TriangleArrays {
                     const Vec3& n = mesh.normals[static_cast<std::size_t>(c.normal)];
                     const Vec3& p = mesh.positions[static_cast<std::size_t>(c.position)];
                     texCoords.insert(texCoords.end(), {static_cast<GLfloat>(t.u), static_cast<GLfloat>(1.0 - t.v)});
-                    normals.insert(normals.end(), {static_cast<GLfloat>(n.x), static_cast<GLfloat>(n.y),
-                                                   static_cast<GLfloat>(n.z)});
-                    positions.insert(positions.end(), {static_cast<GLfloat>(p.x), static_cast<GLfloat>(p.y),
-                                                       static_cast<GLfloat>(p.z)});
+                    normals.insert(normals.end(),
+                                   {static_cast<GLfloat>(n.x), static_cast<GLfloat>(n.y), static_cast<GLfloat>(n.z)});
+                    positions.insert(positions.end(),
+                                     {static_cast<GLfloat>(p.x), static_cast<GLfloat>(p.y), static_cast<GLfloat>(p.z)});
                 }
             }
         }
         corners = static_cast<GLsizei>(count);
     }
 
-    std::size_t bytes() const
-    {
-        return (texCoords.size() + normals.size() + positions.size()) * sizeof(GLfloat);
-    }
+    std::size_t bytes() const { return (texCoords.size() + normals.size() + positions.size()) * sizeof(GLfloat); }
 };
 
 // The viewer, which paints its frames with the mesh sent by painter: its

@@ -46,8 +46,8 @@ std::size_t capacityBytes(const Vector& v)
 struct Figures {
     std::vector<double> times;
     std::size_t triangles = 0;
-    std::size_t bytes = 0;       // what the loader returned, allocation sizes
-    std::size_t extraBytes = 0;  // a part of bytes worth naming (tinyobjloader's colours)
+    std::size_t bytes = 0;      // what the loader returned, allocation sizes
+    std::size_t extraBytes = 0; // a part of bytes worth naming (tinyobjloader's colours)
     std::size_t materials = 0;
     bool failed = false;
     std::string error;

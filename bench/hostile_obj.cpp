@@ -21,8 +21,8 @@
 // load reads FILE with loadObjMesh as the viewer does (scale 0.01,
 // triangulated) and prints one line: file size (OBJ + MTL), load time,
 // peak memory of the process (resident on Linux, working set on Windows)
-// and the result: loaded with its triangle and material counts, or failed. Under Wine give FILE as a Windows path. Sizes in MB are
-// 10^6 bytes.
+// and the result: loaded with its triangle and material counts, or failed. Under Wine give FILE as a Windows path.
+// Sizes in MB are 10^6 bytes.
 
 #include "bench/BenchSupport.h"
 #include "bench/TextWriter.h"
@@ -130,10 +130,11 @@ bool writeMaterials(const std::string& path, std::uint64_t count)
 
 bool writeNewmtl(const std::string& path, std::uint64_t count)
 {
-    return writeFile(path, [&](TextWriter& obj) {
-               obj.text(kTriangle);
-               obj.text("usemtl used\nf 1 2 3\n");
-           }) &&
+    return writeFile(path,
+                     [&](TextWriter& obj) {
+                         obj.text(kTriangle);
+                         obj.text("usemtl used\nf 1 2 3\n");
+                     }) &&
            writeFile(mtlPath(path), [&](TextWriter& mtl) {
                mtl.text("newmtl used\nKd 1 1 1\n");
                for (std::uint64_t i = 0; i < count; ++i) {

@@ -31,7 +31,6 @@ constexpr double kWavePeriod = 64.0;  // cells per wave
 constexpr double kWaveHeight = 20.0;
 constexpr int kRowsPerMaterial = 4;
 
-
 // A smooth wave in [-1, 1] with period 1, made of two parabolas (continuous
 // slope), and its derivative; plain arithmetic, so every platform computes
 // the same digits.
@@ -161,8 +160,7 @@ std::string baseName(const std::string& path)
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-const char* const kUsage =
-    "make_grid OUT.obj TRIANGLES [--no-uv] [--no-normals] [--quads] [--ngons N] [--materials M]";
+const char* const kUsage = "make_grid OUT.obj TRIANGLES [--no-uv] [--no-normals] [--quads] [--ngons N] [--materials M]";
 
 bool parseArguments(int argc, char** argv, Options& options)
 {

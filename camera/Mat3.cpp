@@ -23,18 +23,14 @@ Mat3 rotationX(double t)
 {
     const double c = std::cos(t);
     const double s = std::sin(t);
-    return Mat3{{{1.0, 0.0, 0.0},
-                 {0.0, c, -s},
-                 {0.0, s, c}}};
+    return Mat3{{{1.0, 0.0, 0.0}, {0.0, c, -s}, {0.0, s, c}}};
 }
 
 Mat3 rotationY(double t)
 {
     const double c = std::cos(t);
     const double s = std::sin(t);
-    return Mat3{{{c, 0.0, s},
-                 {0.0, 1.0, 0.0},
-                 {-s, 0.0, c}}};
+    return Mat3{{{c, 0.0, s}, {0.0, 1.0, 0.0}, {-s, 0.0, c}}};
 }
 
 Vec3 degreesToRadians(const Vec3& degrees)

@@ -20,9 +20,7 @@ void ViewCamera::applyProjection()
     update();
 
     glMatrixMode(GL_MODELVIEW);
-    gluLookAt(eye.x, eye.y, eye.z,
-              eye.x + direction.x, eye.y + direction.y, eye.z + direction.z,
-              up.x, up.y, up.z);
+    gluLookAt(eye.x, eye.y, eye.z, eye.x + direction.x, eye.y + direction.y, eye.z + direction.z, up.x, up.y, up.z);
 }
 
 void ViewCamera::applyStereoProjection(bool rightEye, double offset)

@@ -44,8 +44,8 @@ bool AnaglyphDepthDialog::doModal(HWND owner, int* depth)
     const int width = frame.right - frame.left;
     const int height = frame.bottom - frame.top;
     const POINT center = getWindowCenter(owner);
-    if (!create(WS_EX_TOOLWINDOW, "Anaglyph Depth", kStyle, center.x - width / 2,
-                center.y - height / 2, width, height, owner, nullptr))
+    if (!create(WS_EX_TOOLWINDOW, "Anaglyph Depth", kStyle, center.x - width / 2, center.y - height / 2, width, height,
+                owner, nullptr))
         return false;
     ShowWindow(hwnd, SW_SHOW);
     UpdateWindow(hwnd);
@@ -102,8 +102,7 @@ void AnaglyphDepthDialog::onCreate()
     GetClientRect(hwnd, &client);
     const int buttonY = client.bottom - 32;
     createPushButton(hwnd, "OK", client.right / 2 - 84, buttonY, kButtonWidth, kButtonHeight, IDOK);
-    createPushButton(hwnd, "Cancel", client.right / 2 + 4, buttonY, kButtonWidth, kButtonHeight,
-                     IDCANCEL);
+    createPushButton(hwnd, "Cancel", client.right / 2 + 4, buttonY, kButtonWidth, kButtonHeight, IDCANCEL);
 
     SendMessageA(trackbar.hwnd, TBM_SETPOS, TRUE, *depth);
     showValue();

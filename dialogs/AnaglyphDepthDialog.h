@@ -25,10 +25,10 @@ public:
     LRESULT windowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
     TrackbarControl trackbar;
-    HWND valueLabel = nullptr;  // right of the slider, shows the depth as a percentage
-    HWND owner = nullptr;       // gets WM_DEPTH_CHANGED
-    int* depth = nullptr;       // the caller's variable, not owned
-    bool moved = false;         // the slider moved since the depth was last stored
+    HWND valueLabel = nullptr;     // right of the slider, shows the depth as a percentage
+    HWND owner = nullptr;          // gets WM_DEPTH_CHANGED
+    int* depth = nullptr;          // the caller's variable, not owned
+    bool moved = false;            // the slider moved since the depth was last stored
     HWND focusedControl = nullptr; // had the focus when the dialog was last deactivated
 
 private:

@@ -4,7 +4,9 @@
 
 COLORREF ColorButton::customColors[16] = {};
 
-ColorButton::ColorButton(COLORREF color) : color(color) {}
+ColorButton::ColorButton(COLORREF color) : color(color)
+{
+}
 
 ColorButton::~ColorButton() = default;
 
@@ -75,8 +77,7 @@ void ColorButton::notifyParent()
     if (!IsWindow(notifyTarget))
         return;
     const int id = GetDlgCtrlID(hwnd);
-    SendMessageA(notifyTarget, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
-                 reinterpret_cast<LPARAM>(hwnd));
+    SendMessageA(notifyTarget, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(hwnd));
 }
 
 void ColorButton::repaint()

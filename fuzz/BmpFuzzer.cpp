@@ -52,8 +52,7 @@ Picture decode(const unsigned char* file, std::size_t size)
     picture.width = static_cast<int>(h.width);
     picture.height = static_cast<int>(h.rows);
     picture.storedRowSize = h.rowSize;
-    picture.pixels =
-        plainPixels(file + dataOffset, h.rowSize, h.width, h.height, h.bits, info + h.size, h.colours());
+    picture.pixels = plainPixels(file + dataOffset, h.rowSize, h.width, h.height, h.bits, info + h.size, h.colours());
     return picture;
 }
 
@@ -91,8 +90,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     DibSource back;
     const bool reread = readBmpFile(again, back);
     std::fclose(again);
-    require(reread && back.bitCount == 24 && back.width == source.width && back.height == source.height
-                && !back.topDown && back.rows == bits,
+    require(reread && back.bitCount == 24 && back.width == source.width && back.height == source.height &&
+                !back.topDown && back.rows == bits,
             "a written picture reads back unchanged");
     std::free(written);
     return 0;

@@ -60,8 +60,9 @@ void check(const DibSource& source, bool read, const Picture& expected, const un
     if (!read)
         return;
     requireDecoded(source, expected.width, expected.height, expected.rowSize, expected.pixels);
-    require(source.rows.size() == expected.rowSize * static_cast<std::uint64_t>(expected.height)
-                && (source.rows.empty() || std::memcmp(source.rows.data(), block + expected.rowsAt, source.rows.size()) == 0),
+    require(source.rows.size() == expected.rowSize * static_cast<std::uint64_t>(expected.height) &&
+                (source.rows.empty() ||
+                 std::memcmp(source.rows.data(), block + expected.rowsAt, source.rows.size()) == 0),
             "the rows are the block's bytes after the colour table");
 }
 

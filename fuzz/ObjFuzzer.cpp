@@ -58,7 +58,8 @@ void checkMesh(const Mesh& mesh, bool triangulate, const std::string& path)
             require(end > first && end - first >= 3, "a face has at least three corners");
             require(!triangulate || end - first == 3, "triangulated faces have three corners");
             const Face face = material->face(f);
-            require(face.first == first && face.cornerCount == static_cast<int>(end - first), "face() matches faceEnds");
+            require(face.first == first && face.cornerCount == static_cast<int>(end - first),
+                    "face() matches faceEnds");
             bool hasNormal = false;
             for (int j = 0; j < face.cornerCount; ++j) {
                 const Corner& c = face.corner(j);

@@ -19,9 +19,9 @@ inline std::uint32_t u32(const unsigned char* p)
 
 // The fields of an info header that the plain decoders use.
 struct PlainHeader {
-    std::uint64_t size = 0;    // of the header itself
+    std::uint64_t size = 0; // of the header itself
     std::int64_t width = 0;
-    std::int64_t height = 0;   // negative when the rows are stored top-down
+    std::int64_t height = 0; // negative when the rows are stored top-down
     std::int64_t rows = 0;
     unsigned bits = 0;
     std::uint64_t used = 0;    // the colours-used field

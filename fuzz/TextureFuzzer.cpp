@@ -104,14 +104,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const bool loaded = loadTextureFile(path.c_str(), image);
     if (!loaded) {
-        require(image.pixels == baselinePixels && image.width == 1 && image.height == 1 && image.bytesPerPixel == 3
-                    && !image.hasAlpha && std::memcmp(image.pixels, "\x01\x02\x03", 3) == 0,
+        require(image.pixels == baselinePixels && image.width == 1 && image.height == 1 && image.bytesPerPixel == 3 &&
+                    !image.hasAlpha && std::memcmp(image.pixels, "\x01\x02\x03", 3) == 0,
                 "a failed load keeps the old picture");
         return 0;
     }
-    require(image.pixels != nullptr && image.width > 0 && image.height > 0
-                && (image.bytesPerPixel == 3 || image.bytesPerPixel == 4)
-                && image.hasAlpha == (image.bytesPerPixel == 4),
+    require(image.pixels != nullptr && image.width > 0 && image.height > 0 &&
+                (image.bytesPerPixel == 3 || image.bytesPerPixel == 4) && image.hasAlpha == (image.bytesPerPixel == 4),
             "a loaded picture has pixels and a size");
 
     Picture expected;
@@ -125,8 +124,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     else
         decoded = tgaPicture(path, expected);
     require(decoded, "a picture that loads is one its own decoder reads");
-    require(image.width == expected.width && image.height == expected.height
-                && image.bytesPerPixel == expected.bytesPerPixel,
+    require(image.width == expected.width && image.height == expected.height &&
+                image.bytesPerPixel == expected.bytesPerPixel,
             "the size and the channels are the decoder's");
     const std::size_t bytes = static_cast<std::size_t>(image.width) * image.height * image.bytesPerPixel;
     require(bytes == expected.pixels.size() && std::memcmp(image.pixels, expected.pixels.data(), bytes) == 0,

@@ -113,13 +113,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool loaded = image.load(path.c_str());
     require(loaded == expected.loaded, "load succeeds exactly for well-formed files");
     if (!loaded) {
-        require(image.pixels == baselinePixels && image.width == 1 && image.height == 1 && image.bytesPerPixel == 3
-                    && !image.hasAlpha && samePixels(image, reinterpret_cast<const unsigned char*>("\x01\x02\x03"), 3),
+        require(image.pixels == baselinePixels && image.width == 1 && image.height == 1 && image.bytesPerPixel == 3 &&
+                    !image.hasAlpha && samePixels(image, reinterpret_cast<const unsigned char*>("\x01\x02\x03"), 3),
                 "a failed load keeps the old picture");
         return 0;
     }
-    require(image.width == expected.width && image.height == expected.height
-                && image.bytesPerPixel == expected.bytesPerPixel && image.hasAlpha == (expected.bytesPerPixel == 4),
+    require(image.width == expected.width && image.height == expected.height &&
+                image.bytesPerPixel == expected.bytesPerPixel && image.hasAlpha == (expected.bytesPerPixel == 4),
             "the loaded fields match the header");
     const std::size_t bytes = static_cast<std::size_t>(image.width) * image.height * image.bytesPerPixel;
     require(bytes == expected.pixels.size() && samePixels(image, expected.pixels.data(), bytes),
@@ -132,8 +132,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             "a saved file is its header and its pixels");
     TgaImage again;
     require(again.load(saved.c_str()), "a saved picture loads");
-    require(again.width == image.width && again.height == image.height && again.bytesPerPixel == image.bytesPerPixel
-                && again.hasAlpha == image.hasAlpha && samePixels(again, image.pixels, bytes),
+    require(again.width == image.width && again.height == image.height && again.bytesPerPixel == image.bytesPerPixel &&
+                again.hasAlpha == image.hasAlpha && samePixels(again, image.pixels, bytes),
             "save and load round-trip the picture");
     return 0;
 }

@@ -33,8 +33,8 @@ constexpr char16_t kUntouched = 0xBEEF;
 void checkLine(const char16_t* line, std::size_t length, const std::u16string& expected, std::size_t offset)
 {
     require(length > 0, "a line has at least one unit");
-    require(length <= expected.size() - offset
-                && std::memcmp(line, expected.data() + offset, length * sizeof(char16_t)) == 0,
+    require(length <= expected.size() - offset &&
+                std::memcmp(line, expected.data() + offset, length * sizeof(char16_t)) == 0,
             "the lines are the file's units without byte-order marks");
     const bool last = offset + length == expected.size();
     for (std::size_t i = 0; i + 1 < length; ++i)
@@ -127,9 +127,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (units.empty()) {
         require(writtenSize == 0, "nothing to write writes nothing");
     } else {
-        require(writtenSize == 2 + file.size() / 2 * 2 && static_cast<std::uint8_t>(written[0]) == 0xFF
-                    && static_cast<std::uint8_t>(written[1]) == 0xFE
-                    && std::memcmp(written + 2, file.data(), writtenSize - 2) == 0,
+        require(writtenSize == 2 + file.size() / 2 * 2 && static_cast<std::uint8_t>(written[0]) == 0xFF &&
+                    static_cast<std::uint8_t>(written[1]) == 0xFE &&
+                    std::memcmp(written + 2, file.data(), writtenSize - 2) == 0,
                 "writeWideChars writes a byte-order mark and the units");
     }
     std::free(written);

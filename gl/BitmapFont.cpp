@@ -9,8 +9,7 @@ namespace {
 constexpr GLsizei kGlyphCount = 256;
 
 // Keeps the character set of the first font shown and stops there.
-int CALLBACK firstCharset(const LOGFONTA* font, const TEXTMETRICA* /*metrics*/, DWORD /*type*/,
-                          LPARAM data)
+int CALLBACK firstCharset(const LOGFONTA* font, const TEXTMETRICA* /*metrics*/, DWORD /*type*/, LPARAM data)
 {
     *reinterpret_cast<int*>(data) = font->lfCharSet;
     return 0;

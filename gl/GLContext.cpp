@@ -194,8 +194,8 @@ int GLContext::probeMultisampleFormat(int samples)
 
     ProbeRequest request = {0, samples};
     // Never shown: the whole probe runs inside its WM_CREATE.
-    HWND probe = CreateWindowExA(0, probeClassName, "", WS_OVERLAPPEDWINDOW, 0, 0, 0, 0, nullptr,
-                                 nullptr, nullptr, &request);
+    HWND probe =
+        CreateWindowExA(0, probeClassName, "", WS_OVERLAPPEDWINDOW, 0, 0, 0, 0, nullptr, nullptr, nullptr, &request);
     if (probe)
         DestroyWindow(probe);
     return request.format;
@@ -204,8 +204,7 @@ int GLContext::probeMultisampleFormat(int samples)
 int GLContext::chooseMultisampleFormat(HDC dc, int samples)
 {
     const char* extensions = nullptr;
-    const auto getExtensions =
-        procAddress<PFNWGLGETEXTENSIONSSTRINGARBPROC>("wglGetExtensionsStringARB");
+    const auto getExtensions = procAddress<PFNWGLGETEXTENSIONSSTRINGARBPROC>("wglGetExtensionsStringARB");
     if (getExtensions)
         extensions = getExtensions(wglGetCurrentDC());
     if (!extensions)
@@ -217,18 +216,30 @@ int GLContext::chooseMultisampleFormat(HDC dc, int samples)
         return 0;
 
     int attributes[] = {
-        WGL_SAMPLES_ARB, samples,
-        WGL_DRAW_TO_WINDOW_ARB, 1,
-        WGL_SUPPORT_OPENGL_ARB, 1,
-        WGL_ACCELERATION_ARB, WGL_FULL_ACCELERATION_ARB,
-        WGL_COLOR_BITS_ARB, 24,
-        WGL_ALPHA_BITS_ARB, 8,
-        WGL_DEPTH_BITS_ARB, 16,
-        WGL_ACCUM_BITS_ARB, 0,
-        WGL_STENCIL_BITS_ARB, 8,
-        WGL_DOUBLE_BUFFER_ARB, 1,
-        WGL_SAMPLE_BUFFERS_ARB, 1,
-        0, 0,
+        WGL_SAMPLES_ARB,
+        samples,
+        WGL_DRAW_TO_WINDOW_ARB,
+        1,
+        WGL_SUPPORT_OPENGL_ARB,
+        1,
+        WGL_ACCELERATION_ARB,
+        WGL_FULL_ACCELERATION_ARB,
+        WGL_COLOR_BITS_ARB,
+        24,
+        WGL_ALPHA_BITS_ARB,
+        8,
+        WGL_DEPTH_BITS_ARB,
+        16,
+        WGL_ACCUM_BITS_ARB,
+        0,
+        WGL_STENCIL_BITS_ARB,
+        8,
+        WGL_DOUBLE_BUFFER_ARB,
+        1,
+        WGL_SAMPLE_BUFFERS_ARB,
+        1,
+        0,
+        0,
     };
     const float floatAttributes[] = {0.0f, 0.0f};
 

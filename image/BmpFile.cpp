@@ -59,11 +59,9 @@ bool readBmpFile(std::FILE* stream, DibSource& source)
     }
 }
 
-bool writeBmpFile(std::FILE* stream, const unsigned char* bits, int width, int height,
-                  int stride)
+bool writeBmpFile(std::FILE* stream, const unsigned char* bits, int width, int height, int stride)
 {
-    if (!bits || height <= 0 || stride <= 0 || stride != dibStride(width)
-        || height > INT32_MAX / stride)
+    if (!bits || height <= 0 || stride <= 0 || stride != dibStride(width) || height > INT32_MAX / stride)
         return false;
 
     unsigned char header[kDataOffset] = {};
@@ -79,6 +77,5 @@ bool writeBmpFile(std::FILE* stream, const unsigned char* bits, int width, int h
     writeU16(info + 14, 24); // bits per pixel; the rest (BI_RGB, no palette) is 0
 
     const std::size_t size = static_cast<std::size_t>(height) * static_cast<std::size_t>(stride);
-    return std::fwrite(header, 1, sizeof header, stream) == sizeof header
-           && std::fwrite(bits, 1, size, stream) == size;
+    return std::fwrite(header, 1, sizeof header, stream) == sizeof header && std::fwrite(bits, 1, size, stream) == size;
 }

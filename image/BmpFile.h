@@ -21,5 +21,4 @@ bool readBmpFile(std::FILE* stream, DibSource& source);
 // bytes) as an uncompressed BMP file: a 14-byte file header whose size field
 // is 0, a 40-byte info header, then the pixel block. False for a picture
 // without pixels or a bad stride, and when a write fails.
-bool writeBmpFile(std::FILE* stream, const unsigned char* bits, int width, int height,
-                  int stride);
+bool writeBmpFile(std::FILE* stream, const unsigned char* bits, int width, int height, int stride);

@@ -6,13 +6,11 @@
 #include <climits>
 #include <cstring>
 
-DibImage::DibImage()
-    : header(), bitmap(nullptr), bits(nullptr), width(0), height(0), stride(0)
+DibImage::DibImage() : header(), bitmap(nullptr), bits(nullptr), width(0), height(0), stride(0)
 {
 }
 
-DibImage::DibImage(int width, int height)
-    : DibImage()
+DibImage::DibImage(int width, int height) : DibImage()
 {
     create(width, height);
 }
@@ -39,8 +37,8 @@ bool DibImage::create(int newWidth, int newHeight)
     if (rowBytes < 0 || newHeight <= 0 || newHeight > INT_MAX / rowBytes)
         return false;
     void* memory = nullptr;
-    bitmap = CreateDIBSection(nullptr, reinterpret_cast<const BITMAPINFO*>(&header),
-                              DIB_RGB_COLORS, &memory, nullptr, 0);
+    bitmap =
+        CreateDIBSection(nullptr, reinterpret_cast<const BITMAPINFO*>(&header), DIB_RGB_COLORS, &memory, nullptr, 0);
     if (bitmap && !memory) {
         DeleteObject(bitmap);
         bitmap = nullptr;
@@ -70,14 +68,12 @@ void DibImage::clear()
     updateGeometry();
 }
 
-void DibImage::draw(HDC dc, int x, int y, int destinationWidth, int destinationHeight,
-                    int sourceX, int sourceY) const
+void DibImage::draw(HDC dc, int x, int y, int destinationWidth, int destinationHeight, int sourceX, int sourceY) const
 {
     if (!bits)
         return;
-    StretchDIBits(dc, x, y, destinationWidth, destinationHeight, sourceX, sourceY,
-                  header.biWidth, header.biHeight, bits,
-                  reinterpret_cast<const BITMAPINFO*>(&header), DIB_RGB_COLORS, SRCCOPY);
+    StretchDIBits(dc, x, y, destinationWidth, destinationHeight, sourceX, sourceY, header.biWidth, header.biHeight,
+                  bits, reinterpret_cast<const BITMAPINFO*>(&header), DIB_RGB_COLORS, SRCCOPY);
 }
 
 bool DibImage::copyToClipboard(HWND owner) const
@@ -136,22 +132,19 @@ bool DibImage::pasteFromClipboard(HWND owner)
     return true;
 }
 
-void DibImage::expandIndexed8(const unsigned char* palette, int colourCount,
-                              const unsigned char* source)
+void DibImage::expandIndexed8(const unsigned char* palette, int colourCount, const unsigned char* source)
 {
     if (bits)
         expandIndexed(8, palette, colourCount, source, false, bits, width, height, stride);
 }
 
-void DibImage::expandIndexed4(const unsigned char* palette, int colourCount,
-                              const unsigned char* source)
+void DibImage::expandIndexed4(const unsigned char* palette, int colourCount, const unsigned char* source)
 {
     if (bits)
         expandIndexed(4, palette, colourCount, source, false, bits, width, height, stride);
 }
 
-void DibImage::expandIndexed1(const unsigned char* palette, int colourCount,
-                              const unsigned char* source)
+void DibImage::expandIndexed1(const unsigned char* palette, int colourCount, const unsigned char* source)
 {
     if (bits)
         expandIndexed(1, palette, colourCount, source, false, bits, width, height, stride);

@@ -15,7 +15,7 @@ public:
     unsigned char* bits; // the section's pixels; null when empty
     int width;
     int height;
-    int stride;          // 3 x width rounded up to a multiple of 4
+    int stride; // 3 x width rounded up to a multiple of 4
 
     DibImage();
     DibImage(int width, int height);
@@ -32,8 +32,7 @@ public:
     void clear();
 
     // Stretches the whole picture to the destination rectangle.
-    void draw(HDC dc, int x, int y, int destinationWidth, int destinationHeight, int sourceX,
-              int sourceY) const;
+    void draw(HDC dc, int x, int y, int destinationWidth, int destinationHeight, int sourceX, int sourceY) const;
 
     // Puts the picture on the clipboard as one packed 24-bit CF_DIB, with
     // owner (a window of this thread) as the clipboard's owner. Without an

@@ -33,9 +33,8 @@ int dibStride(int width)
     return (width * 3 + 3) & ~3;
 }
 
-void expandIndexed(int bitCount, const unsigned char* palette, int colourCount,
-                   const unsigned char* source, bool topDown, unsigned char* bits, int width,
-                   int height, int stride)
+void expandIndexed(int bitCount, const unsigned char* palette, int colourCount, const unsigned char* source,
+                   bool topDown, unsigned char* bits, int width, int height, int stride)
 {
     if ((bitCount != 1 && bitCount != 4 && bitCount != 8) || width <= 0 || height <= 0)
         return;
@@ -150,13 +149,11 @@ void DibSource::expandInto(unsigned char* bits, int stride) const
     if (rows.size() < rowOffset(height, rowSize))
         return;
     if (bitCount != 24) {
-        expandIndexed(bitCount, palette.data(), colourCount, rows.data(), topDown, bits, width,
-                      height, stride);
+        expandIndexed(bitCount, palette.data(), colourCount, rows.data(), topDown, bits, width, height, stride);
         return;
     }
     for (int y = 0; y < height; ++y) {
         const std::size_t from = rowOffset(topDown ? height - 1 - y : y, rowSize);
-        std::memcpy(bits + rowOffset(y, stride), rows.data() + from,
-                    static_cast<std::size_t>(width) * 3);
+        std::memcpy(bits + rowOffset(y, stride), rows.data() + from, static_cast<std::size_t>(width) * 3);
     }
 }

@@ -16,9 +16,8 @@ int dibStride(int width);
 // Source rows are padded to 4 bytes and stored bottom-up, or top-down when
 // topDown is set. The palette has colourCount entries of 4 bytes (blue,
 // green, red, reserved); an index past its end reads as black.
-void expandIndexed(int bitCount, const unsigned char* palette, int colourCount,
-                   const unsigned char* source, bool topDown, unsigned char* bits, int width,
-                   int height, int stride);
+void expandIndexed(int bitCount, const unsigned char* palette, int colourCount, const unsigned char* source,
+                   bool topDown, unsigned char* bits, int width, int height, int stride);
 
 // An uncompressed device-independent bitmap of 1, 4, 8 or 24 bits per pixel,
 // checked and taken apart: its size, its palette and its stored rows, ready
@@ -27,12 +26,12 @@ void expandIndexed(int bitCount, const unsigned char* palette, int colourCount,
 class DibSource {
 public:
     int width = 0;
-    int height = 0;       // rows; positive even for a top-down bitmap
-    int bitCount = 0;     // 1, 4, 8 or 24
-    bool topDown = false; // the first stored row is the top of the picture
-    int colourCount = 0;  // palette entries; 0 for 24 bits
+    int height = 0;                     // rows; positive even for a top-down bitmap
+    int bitCount = 0;                   // 1, 4, 8 or 24
+    bool topDown = false;               // the first stored row is the top of the picture
+    int colourCount = 0;                // palette entries; 0 for 24 bits
     std::vector<unsigned char> palette; // colourCount x 4 bytes
-    int rowSize = 0;      // bytes per stored row, a multiple of 4
+    int rowSize = 0;                    // bytes per stored row, a multiple of 4
     std::vector<unsigned char> rows;    // height x rowSize bytes
 
     // Reads the info header at the start of block and the palette that

@@ -86,12 +86,23 @@ std::uint64_t growthLimit(Format format, const std::vector<unsigned char>& file,
     const unsigned depth = file[24];
     unsigned channels;
     switch (file[25]) {
-    case 0: channels = 1; break; // grey
-    case 2: channels = 3; break; // red, green, blue
-    case 3: channels = 1; break; // palette
-    case 4: channels = 2; break; // grey, alpha
-    case 6: channels = 4; break; // red, green, blue, alpha
-    default: return 0;
+    case 0:
+        channels = 1;
+        break; // grey
+    case 2:
+        channels = 3;
+        break; // red, green, blue
+    case 3:
+        channels = 1;
+        break; // palette
+    case 4:
+        channels = 2;
+        break; // grey, alpha
+    case 6:
+        channels = 4;
+        break; // red, green, blue, alpha
+    default:
+        return 0;
     }
     const std::uint64_t rows = height * (1 + (width * channels * depth + 7) / 8);
     if (rows > kPngBytesPerFileByte * size)
@@ -126,8 +137,7 @@ void keep(TgaImage& image, Block block, int width, int height, int bytesPerPixel
 // stb_image's rows of w pixels of in channels (grey, grey and alpha, red,
 // green, blue (, alpha)), top-down, as bottom-up rows of pixels of out bytes,
 // blue, green, red (, alpha); null when there is no memory for them.
-Block bottomUpBgr(const unsigned char* decoded, std::size_t w, std::size_t h, std::size_t in,
-                  std::size_t out)
+Block bottomUpBgr(const unsigned char* decoded, std::size_t w, std::size_t h, std::size_t in, std::size_t out)
 {
     Block block(new (std::nothrow) unsigned char[w * h * out]);
     if (!block)
@@ -172,9 +182,8 @@ bool loadCompressed(Format format, const std::vector<unsigned char>& file, TgaIm
         return false;
 
     const int bytesPerPixel = channels == 2 || channels == 4 ? 4 : 3;
-    Block block = bottomUpBgr(decoded.get(), static_cast<std::size_t>(width),
-                              static_cast<std::size_t>(height), static_cast<std::size_t>(channels),
-                              static_cast<std::size_t>(bytesPerPixel));
+    Block block = bottomUpBgr(decoded.get(), static_cast<std::size_t>(width), static_cast<std::size_t>(height),
+                              static_cast<std::size_t>(channels), static_cast<std::size_t>(bytesPerPixel));
     if (!block)
         return false;
     keep(image, std::move(block), width, height, bytesPerPixel);

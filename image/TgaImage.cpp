@@ -48,8 +48,7 @@ bool readLayout(std::FILE* in, Layout& layout)
     const unsigned colourMapType = header[1];
     const unsigned imageType = header[2];
     const unsigned depth = header[16];
-    if (colourMapType != 0 || (imageType != kTrueColour && imageType != kTrueColourRle)
-        || (depth != 24 && depth != 32))
+    if (colourMapType != 0 || (imageType != kTrueColour && imageType != kTrueColourRle) || (depth != 24 && depth != 32))
         return false;
     unsigned char scratch[255];
     if (std::fread(scratch, 1, idLength, in) != idLength)
@@ -83,8 +82,7 @@ bool fileCanFill(const Layout& layout, std::FILE* in)
 
 // Decodes pixelCount pixels of run-length packets into dest. Packets may
 // cross row ends; one that would run past the last pixel fails the decode.
-bool decodeRle(std::size_t bytesPerPixel, unsigned char* dest, std::FILE* in,
-               std::size_t pixelCount)
+bool decodeRle(std::size_t bytesPerPixel, unsigned char* dest, std::FILE* in, std::size_t pixelCount)
 {
     std::size_t n = 0;
     while (n < pixelCount) {
@@ -113,8 +111,8 @@ bool decodeRle(std::size_t bytesPerPixel, unsigned char* dest, std::FILE* in,
 
 // A copy of the block with every row mirrored and/or the row order reversed;
 // null when the copy cannot be allocated.
-Block reorder(const unsigned char* source, std::size_t width, std::size_t height,
-              std::size_t bytesPerPixel, bool mirror, bool reverse)
+Block reorder(const unsigned char* source, std::size_t width, std::size_t height, std::size_t bytesPerPixel,
+              bool mirror, bool reverse)
 {
     const std::size_t rowBytes = width * bytesPerPixel;
     Block block = allocate(rowBytes * height);
@@ -128,8 +126,7 @@ Block reorder(const unsigned char* source, std::size_t width, std::size_t height
             continue;
         }
         for (std::size_t x = 0; x < width; ++x)
-            std::memcpy(to + x * bytesPerPixel, from + (width - 1 - x) * bytesPerPixel,
-                        bytesPerPixel);
+            std::memcpy(to + x * bytesPerPixel, from + (width - 1 - x) * bytesPerPixel, bytesPerPixel);
     }
     return block;
 }
@@ -142,9 +139,8 @@ Block readPixels(const Layout& layout, std::FILE* in)
     Block block = allocate(size);
     if (!block)
         return block;
-    const bool read = layout.runLength
-                          ? decodeRle(layout.bytesPerPixel, block.get(), in, layout.pixelCount())
-                          : std::fread(block.get(), 1, size, in) == size;
+    const bool read = layout.runLength ? decodeRle(layout.bytesPerPixel, block.get(), in, layout.pixelCount())
+                                       : std::fread(block.get(), 1, size, in) == size;
     if (!read)
         block.reset();
     return block;
@@ -159,14 +155,12 @@ Block putUpright(Block block, const Layout& layout)
     const bool reverse = (layout.descriptor & kTopToBottom) != 0;
     if (!block || (!mirror && !reverse))
         return block;
-    return reorder(block.get(), layout.width, layout.height, layout.bytesPerPixel, mirror,
-                   reverse);
+    return reorder(block.get(), layout.width, layout.height, layout.bytesPerPixel, mirror, reverse);
 }
 
 } // namespace
 
-TgaImage::TgaImage()
-    : pixels(nullptr), bytesPerPixel(3), width(0), height(0), hasAlpha(false)
+TgaImage::TgaImage() : pixels(nullptr), bytesPerPixel(3), width(0), height(0), hasAlpha(false)
 {
 }
 
@@ -200,8 +194,7 @@ bool TgaImage::save(const char* path) const
         return false;
     // Fields that no TGA header can hold would have us write a file that
     // lies about its size, or read past the block.
-    if (width <= 0 || height <= 0 || width > 0xFFFF || height > 0xFFFF
-        || (bytesPerPixel != 3 && bytesPerPixel != 4))
+    if (width <= 0 || height <= 0 || width > 0xFFFF || height > 0xFFFF || (bytesPerPixel != 3 && bytesPerPixel != 4))
         return false;
 
     unsigned char header[kHeaderSize] = {};
@@ -209,15 +202,15 @@ bool TgaImage::save(const char* path) const
     writeU16(header + 12, width);
     writeU16(header + 14, height);
     header[16] = static_cast<unsigned char>(bytesPerPixel * 8);
-    header[17] = bytesPerPixel == 4 ? 8 : 0;  // eight alpha bits, origin bottom left
+    header[17] = bytesPerPixel == 4 ? 8 : 0; // eight alpha bits, origin bottom left
 
     rt::File file(std::fopen(path, "wb"));
     if (!file)
         return false;
-    const std::size_t size = static_cast<std::size_t>(width) * static_cast<std::size_t>(height)
-                             * static_cast<std::size_t>(bytesPerPixel);
-    const bool written = std::fwrite(header, 1, kHeaderSize, file.get()) == kHeaderSize
-                         && std::fwrite(pixels, 1, size, file.get()) == size;
+    const std::size_t size =
+        static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * static_cast<std::size_t>(bytesPerPixel);
+    const bool written = std::fwrite(header, 1, kHeaderSize, file.get()) == kHeaderSize &&
+                         std::fwrite(pixels, 1, size, file.get()) == size;
     // A failed close may have lost the last bytes.
     return std::fclose(file.release()) == 0 && written;
 }

@@ -8,11 +8,11 @@
 // the file's own byte order, ready for GL_BGR_EXT / GL_BGRA_EXT uploads.
 class TgaImage {
 public:
-    unsigned char* pixels;  // width * height * bytesPerPixel bytes (new[]); null when empty
-    int bytesPerPixel;      // 3 or 4; 3 when empty
+    unsigned char* pixels; // width * height * bytesPerPixel bytes (new[]); null when empty
+    int bytesPerPixel;     // 3 or 4; 3 when empty
     int width;
     int height;
-    bool hasAlpha;          // the file had 32 bits per pixel
+    bool hasAlpha; // the file had 32 bits per pixel
 
     TgaImage();
     virtual ~TgaImage();

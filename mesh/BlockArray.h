@@ -78,10 +78,7 @@ public:
     }
 
     // Bytes held, for memory figures.
-    std::size_t memoryBytes() const
-    {
-        return capacity * sizeof(T) + (table != &first ? tableSize() * sizeof(T*) : 0);
-    }
+    std::size_t memoryBytes() const { return capacity * sizeof(T) + (table != &first ? tableSize() * sizeof(T*) : 0); }
 
 private:
     std::size_t blockCount() const { return (capacity + kBlockSize - 1) >> kBlockShift; }

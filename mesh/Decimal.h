@@ -19,8 +19,8 @@ namespace decimal_detail {
 
 constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
                                    1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-constexpr int kExactPowers = 22;              // the largest power of ten that a double holds exactly
-constexpr std::ptrdiff_t kLongestExact = 19;  // digits that always fit 64 bits
+constexpr int kExactPowers = 22;             // the largest power of ten that a double holds exactly
+constexpr std::ptrdiff_t kLongestExact = 19; // digits that always fit 64 bits
 
 // The run of digits at p, appended to digits.
 inline const char* appendDigits(const char* p, std::uint64_t& digits)

@@ -76,7 +76,7 @@ constexpr std::size_t kBlockSize = std::size_t{1} << 17;
 } // namespace
 
 LineReader::LineReader(std::FILE* stream, Translation translation)
-    : stream(stream), text(stream), translation(translation), buffer(new char[kBlockSize + 1]), capacity(kBlockSize)
+        : stream(stream), text(stream), translation(translation), buffer(new char[kBlockSize + 1]), capacity(kBlockSize)
 {
 }
 

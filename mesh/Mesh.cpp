@@ -5,8 +5,7 @@
 #include <new>
 #include <utility>
 
-Material::Material(std::string name)
-    : name(std::move(name))
+Material::Material(std::string name) : name(std::move(name))
 {
 }
 

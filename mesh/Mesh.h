@@ -30,7 +30,7 @@ class Material;
 class Face {
 public:
     Face(const Material& material, std::uint32_t first, int cornerCount)
-        : material(&material), first(first), cornerCount(cornerCount)
+            : material(&material), first(first), cornerCount(cornerCount)
     {
     }
 

@@ -177,7 +177,7 @@ const char* readCorner(const char* p, Corner& corner)
 class StatementReader {
 public:
     StatementReader(Mesh& mesh, double scale, bool triangulate)
-        : mesh(mesh), scale(scale), triangulate(triangulate), current(mesh.findOrAddMaterial(std::string()))
+            : mesh(mesh), scale(scale), triangulate(triangulate), current(mesh.findOrAddMaterial(std::string()))
     {
     }
 
@@ -301,7 +301,8 @@ private:
         const std::size_t n = words.size();
         if (keyword == "v") {
             if (n == 4)
-                mesh.positions.push_back(Vec3{number(words[1]) * scale, number(words[2]) * scale, number(words[3]) * scale});
+                mesh.positions.push_back(
+                    Vec3{number(words[1]) * scale, number(words[2]) * scale, number(words[3]) * scale});
         } else if (keyword == "vt") {
             if (n == 3)
                 mesh.texCoords.push_back(TexCoord{number(words[1]), number(words[2])});

@@ -14,7 +14,5 @@ HWND createPushButton(HWND parent, const char* text, int x, int y, int width, in
 HWND createCheckBox(HWND parent, const char* text, int x, int y, int width, int height, int id);
 // style: static-control bits added to WS_CHILD | WS_VISIBLE (SS_RIGHT, ...).
 HWND createLabel(HWND parent, const char* text, int x, int y, int width, int height, DWORD style);
-HWND createGroupBox(HWND parent, const char* text, int x, int y, int width, int height,
-                    bool tabStop);
-HWND createEditBox(HWND parent, const char* text, int x, int y, int width, int height,
-                   bool readOnly);
+HWND createGroupBox(HWND parent, const char* text, int x, int y, int width, int height, bool tabStop);
+HWND createEditBox(HWND parent, const char* text, int x, int y, int width, int height, bool readOnly);

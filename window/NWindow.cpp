@@ -67,8 +67,8 @@ UINT buttonDownFor(UINT doubleClick)
 HINSTANCE NWindow::moduleInstance = nullptr;
 
 NWindow::NWindow(bool autoDelete)
-    : autoDelete(autoDelete), inModalLoop(false), modalResult(0), delegate(nullptr),
-      prevWndProc(nullptr), hwnd(nullptr)
+        : autoDelete(autoDelete), inModalLoop(false), modalResult(0), delegate(nullptr), prevWndProc(nullptr),
+          hwnd(nullptr)
 {
 }
 
@@ -196,33 +196,29 @@ LRESULT CALLBACK NWindow::subclassWindowProc(HWND window, UINT message, WPARAM w
     return result;
 }
 
-bool NWindow::create(DWORD exStyle, const char* title, DWORD style, int x, int y, int width,
-                     int height, HWND parent, HMENU menu, NWindow* delegate)
+bool NWindow::create(DWORD exStyle, const char* title, DWORD style, int x, int y, int width, int height, HWND parent,
+                     HMENU menu, NWindow* delegate)
 {
     registerWindowClass();
     this->delegate = delegate;
-    return createWindow(kClassName, moduleInstance, exStyle, title, style, x, y, width, height,
-                        parent, menu);
+    return createWindow(kClassName, moduleInstance, exStyle, title, style, x, y, width, height, parent, menu);
 }
 
-bool NWindow::createWithClass(const char* className, HINSTANCE instance, DWORD exStyle,
-                              const char* title, DWORD style, int x, int y, int width, int height,
-                              HWND parent, HMENU menu, NWindow* delegate)
+bool NWindow::createWithClass(const char* className, HINSTANCE instance, DWORD exStyle, const char* title, DWORD style,
+                              int x, int y, int width, int height, HWND parent, HMENU menu, NWindow* delegate)
 {
     registerWindowClass(className, instance);
     this->delegate = delegate;
-    return createWindow(className ? className : kClassName, instance ? instance : moduleInstance,
-                        exStyle, title, style, x, y, width, height, parent, menu);
+    return createWindow(className ? className : kClassName, instance ? instance : moduleInstance, exStyle, title, style,
+                        x, y, width, height, parent, menu);
 }
 
-bool NWindow::createWindow(const char* className, HINSTANCE instance, DWORD exStyle,
-                           const char* title, DWORD style, int x, int y, int width, int height,
-                           HWND parent, HMENU menu)
+bool NWindow::createWindow(const char* className, HINSTANCE instance, DWORD exStyle, const char* title, DWORD style,
+                           int x, int y, int width, int height, HWND parent, HMENU menu)
 {
     // A window of a framework class has no procedure of its own to pass on to.
     prevWndProc = nullptr;
-    HWND created = CreateWindowExA(exStyle, className, title, style, x, y, width, height, parent,
-                                   menu, instance, this);
+    HWND created = CreateWindowExA(exStyle, className, title, style, x, y, width, height, parent, menu, instance, this);
     // A window destroyed during its creation has been unbound, and an
     // autoDelete object deleted with it: this must not be touched then.
     if (!created || !IsWindow(created))
@@ -230,14 +226,13 @@ bool NWindow::createWindow(const char* className, HINSTANCE instance, DWORD exSt
     return hwnd != nullptr;
 }
 
-bool NWindow::createControl(const char* className, DWORD exStyle, const char* title, DWORD style,
-                            int x, int y, int width, int height, HWND parent, HMENU menu,
-                            NWindow* delegate)
+bool NWindow::createControl(const char* className, DWORD exStyle, const char* title, DWORD style, int x, int y,
+                            int width, int height, HWND parent, HMENU menu, NWindow* delegate)
 {
     this->delegate = delegate;
     prevWndProc = nullptr;
-    HWND created = CreateWindowExA(exStyle, className, title, style, x, y, width, height, parent,
-                                   menu, moduleInstance, this);
+    HWND created =
+        CreateWindowExA(exStyle, className, title, style, x, y, width, height, parent, menu, moduleInstance, this);
     if (!created || !IsWindow(created))
         return false;
     hwnd = created;

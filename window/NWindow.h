@@ -18,9 +18,9 @@ public:
     bool autoDelete;
     bool inModalLoop;
     int modalResult;
-    NWindow* delegate;      // handles this window's messages instead, when set
-    WNDPROC prevWndProc;    // the control's own procedure when subclassed
-    HWND hwnd;              // null while no window is bound
+    NWindow* delegate;   // handles this window's messages instead, when set
+    WNDPROC prevWndProc; // the control's own procedure when subclassed
+    HWND hwnd;           // null while no window is bound
 
     explicit NWindow(bool autoDelete = false);
     virtual ~NWindow();
@@ -49,15 +49,13 @@ public:
     static HINSTANCE moduleInstance;
 
     // Each returns whether a window is bound afterwards.
-    bool create(DWORD exStyle, const char* title, DWORD style, int x, int y, int width, int height,
-                HWND parent, HMENU menu, NWindow* delegate = nullptr);
-    bool createWithClass(const char* className, HINSTANCE instance, DWORD exStyle, const char* title,
-                         DWORD style, int x, int y, int width, int height, HWND parent, HMENU menu,
-                         NWindow* delegate = nullptr);
+    bool create(DWORD exStyle, const char* title, DWORD style, int x, int y, int width, int height, HWND parent,
+                HMENU menu, NWindow* delegate = nullptr);
+    bool createWithClass(const char* className, HINSTANCE instance, DWORD exStyle, const char* title, DWORD style,
+                         int x, int y, int width, int height, HWND parent, HMENU menu, NWindow* delegate = nullptr);
     // A window of an existing class, subclassed once it exists.
-    bool createControl(const char* className, DWORD exStyle, const char* title, DWORD style, int x,
-                       int y, int width, int height, HWND parent, HMENU menu,
-                       NWindow* delegate = nullptr);
+    bool createControl(const char* className, DWORD exStyle, const char* title, DWORD style, int x, int y, int width,
+                       int height, HWND parent, HMENU menu, NWindow* delegate = nullptr);
     // Subclasses the window already in hwnd. False when there is none, or
     // when it is bound to an object already.
     bool subclass();
@@ -76,8 +74,8 @@ public:
     static POINT getWindowCenter(HWND window);
 
 private:
-    bool createWindow(const char* className, HINSTANCE instance, DWORD exStyle, const char* title,
-                      DWORD style, int x, int y, int width, int height, HWND parent, HMENU menu);
+    bool createWindow(const char* className, HINSTANCE instance, DWORD exStyle, const char* title, DWORD style, int x,
+                      int y, int width, int height, HWND parent, HMENU menu);
     bool attach();
     // Lets a running runModal of a deleted object end without touching it.
     static void forgetModalLoops(NWindow* deleted);

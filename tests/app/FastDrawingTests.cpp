@@ -61,7 +61,8 @@ std::string gridObj(int cells, double shift = 0.0)
         for (int i = 0; i < n; ++i) {
             const double x = -110.0 + 220.0 * i / cells + shift;
             const double y = -110.0 + 220.0 * j / cells;
-            std::snprintf(line, sizeof line, "v %.4f %.4f %.4f\n", x, y, 15.0 * std::sin(x / 20.0) * std::cos(y / 25.0));
+            std::snprintf(line, sizeof line, "v %.4f %.4f %.4f\n", x, y,
+                          15.0 * std::sin(x / 20.0) * std::cos(y / 25.0));
             obj += line;
         }
     }
@@ -99,11 +100,11 @@ std::string gridObj(int cells, double shift = 0.0)
                 std::snprintf(line, sizeof line, "f %d/%d/%d %d/%d/%d %d/%d/%d %d/%d/%d\n", a, a, a, b, b, b, c, c, c,
                               d, d, d);
             } else if ((i * 7 + j) % 17 == 0) {
-                std::snprintf(line, sizeof line, "f %d/%d %d/%d %d/%d\nf %d/%d %d/%d %d/%d\n", a, a, b, b, c, c, a,
-                              a, c, c, d, d);
+                std::snprintf(line, sizeof line, "f %d/%d %d/%d %d/%d\nf %d/%d %d/%d %d/%d\n", a, a, b, b, c, c, a, a,
+                              c, c, d, d);
             } else if ((i + 3 * j) % 19 == 0) {
-                std::snprintf(line, sizeof line, "f %d//%d %d//%d %d//%d\nf %d//%d %d//%d %d//%d\n", a, a, b, b, c,
-                              c, a, a, c, c, d, d);
+                std::snprintf(line, sizeof line, "f %d//%d %d//%d %d//%d\nf %d//%d %d//%d %d//%d\n", a, a, b, b, c, c,
+                              a, a, c, c, d, d);
             } else {
                 std::snprintf(line, sizeof line, "f %d/%d/%d %d/%d/%d %d/%d/%d\nf %d/%d/%d %d/%d/%d %d/%d/%d\n", a, a,
                               a, b, b, b, c, c, c, a, a, a, c, c, c, d, d, d);
@@ -115,19 +116,20 @@ std::string gridObj(int cells, double shift = 0.0)
     for (int j = cells / 3; j < cells / 2; ++j) {
         for (int i = cells / 4; i < cells * 3 / 4; ++i) {
             const int a = index(i, j), b = index(i + 1, j), c = index(i + 1, j + 1), d = index(i, j + 1);
-            std::snprintf(line, sizeof line, "f %d/%d/%d %d/%d/%d %d/%d/%d\nf %d/%d/%d %d/%d/%d %d/%d/%d\n", a, a, a,
-                          b, b, b, c, c, c, a, a, a, c, c, c, d, d, d);
+            std::snprintf(line, sizeof line, "f %d/%d/%d %d/%d/%d %d/%d/%d\nf %d/%d/%d %d/%d/%d %d/%d/%d\n", a, a, a, b,
+                          b, b, c, c, c, a, a, a, c, c, c, d, d, d);
             obj += line;
         }
     }
     return obj;
 }
 
-const char* const kGridMtl = "newmtl checker\nKd 1 1 1\nKa 0.3 0.3 0.3\nKs 0.5 0.5 0.5\nNs 40\nmap_Kd checker.tga\n"
-                             "newmtl alpha\nKd 0.9 0.6 0.3\nKa 0.2 0.1 0\nKs 0.2 0.2 0.2\nNs 5\nmap_Kd Stripes.TGA\n"
-                             "newmtl plain\nKd 0.2 0.7 0.4\nKs 1 1 1\nNs 200\n"
-                             "newmtl missing\nKd 0.7 0.2 0.9\nmap_Kd not-there.tga\n"
-                             "newmtl overlay\nKd 0.9 0.9 0.2\nKs 0.3 0.3 0.3\nNs 90\nmap_Kd stripes.tga\n";
+const char* const kGridMtl =
+    "newmtl checker\nKd 1 1 1\nKa 0.3 0.3 0.3\nKs 0.5 0.5 0.5\nNs 40\nmap_Kd checker.tga\n"
+    "newmtl alpha\nKd 0.9 0.6 0.3\nKa 0.2 0.1 0\nKs 0.2 0.2 0.2\nNs 5\nmap_Kd Stripes.TGA\n"
+    "newmtl plain\nKd 0.2 0.7 0.4\nKs 1 1 1\nNs 200\n"
+    "newmtl missing\nKd 0.7 0.2 0.9\nmap_Kd not-there.tga\n"
+    "newmtl overlay\nKd 0.9 0.9 0.2\nKs 0.3 0.3 0.3\nNs 90\nmap_Kd stripes.tga\n";
 
 void writeGridTextures()
 {
@@ -138,9 +140,8 @@ void writeGridTextures()
                   return (x + y) % 2 ? dark[c] : light[c];
               }));
     // 4 x 2 stripes with alpha, 32 bits.
-    writeFile(scratchPath("stripes.tga"), tgaFile(4, 2, 4, [](int x, int y, int c) {
-                  return c == 3 ? 128 : 60 * x + 40 * y + 50 * c;
-              }));
+    writeFile(scratchPath("stripes.tga"),
+              tgaFile(4, 2, 4, [](int x, int y, int c) { return c == 3 ? 128 : 60 * x + 40 * y + 50 * c; }));
 }
 
 // Where two frames differ, as a message; empty when every pixel is the same.
@@ -198,8 +199,7 @@ protected:
         if (viewer.hwnd)
             DestroyWindow(viewer.hwnd);
         MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        }
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) { }
     }
 
     void dropLists()
@@ -308,9 +308,10 @@ TEST_F(FastDrawingTest, OpeningAnotherMeshDrawsThatMeshNotTheListsOfTheLastOne)
 TEST_F(FastDrawingTest, AMissingTextureIsDrawnUntexturedAndNotReadAgainUntilTheNextMesh)
 {
     // One textured square, and its twin without a texture.
-    const std::string obj = "v -50 -50 0\nv 50 -50 0\nv 50 50 0\nv -50 50 0\n"
-                            "vt 0 1\nvt 1 1\nvt 1 0\nvt 0 0\n"
-                            "usemtl wood\nf 1/1 2/2 3/3 4/4\n";
+    const std::string obj =
+        "v -50 -50 0\nv 50 -50 0\nv 50 50 0\nv -50 50 0\n"
+        "vt 0 1\nvt 1 1\nvt 1 0\nvt 0 0\n"
+        "usemtl wood\nf 1/1 2/2 3/3 4/4\n";
     const std::string untextured = writeMesh("late-untextured", obj, "newmtl wood\nKd 1 1 1\n");
     const std::string texturePath = scratchPath("late.tga"); // removed: not there yet
     const std::string textured = writeMesh("late-textured", obj, "newmtl wood\nKd 1 1 1\nmap_Kd late.tga\n");

@@ -111,15 +111,13 @@ TEST_F(GLTexManTest, SidesMustBePowersOfTwoThatTheDriverTakes)
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &largest);
     ASSERT_LE(largest, 32768) << "twice the largest side no longer fits a TGA header";
     const Case cases[] = {
-        {256, 128, true}, {1, 1, true}, {2, 64, true},  {100, 100, false},
-        {3, 4, false},    {4, 3, false}, {256, 96, false},
-        {largest, 1, true}, {2 * largest, 1, false}, {1, 2 * largest, false},
+        {256, 128, true}, {1, 1, true},     {2, 64, true},      {100, 100, false},       {3, 4, false},
+        {4, 3, false},    {256, 96, false}, {largest, 1, true}, {2 * largest, 1, false}, {1, 2 * largest, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.width << " x " << c.height);
         const std::string path =
-            writeTga("size-" + std::to_string(c.width) + "x" + std::to_string(c.height) + ".tga",
-                     c.width, c.height);
+            writeTga("size-" + std::to_string(c.width) + "x" + std::to_string(c.height) + ".tga", c.width, c.height);
         TextureEntry* entry = textures.getTexture(path.c_str());
         EXPECT_EQ(c.accepted, entry != nullptr);
         ASSERT_FALSE(textures.entries.empty());

@@ -99,8 +99,8 @@ double privateBytes()
     PROCESS_MEMORY_COUNTERS_EX counters = {};
     counters.cb = sizeof counters;
     if (GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
-                             sizeof counters)
-        && counters.PrivateUsage)
+                             sizeof counters) &&
+        counters.PrivateUsage)
         return static_cast<double>(counters.PrivateUsage);
     double total = 0;
     for (const MEMORY_BASIC_INFORMATION& region : memoryRegions())
@@ -168,7 +168,8 @@ std::pair<std::string, std::string> writeTwoMeshes()
     writeFile(scratchPath("long-one.tga"), patternTga(128, 128, 3));
     writeFile(scratchPath("long-two-a.tga"), patternTga(128, 64, 5));
     writeFile(scratchPath("long-two-b.tga"), patternTga(64, 128, 7));
-    const std::string one = writeMesh("long-one", texturedGrid(24, {"one"}), "newmtl one\nKd 1 1 1\nmap_Kd long-one.tga\n");
+    const std::string one =
+        writeMesh("long-one", texturedGrid(24, {"one"}), "newmtl one\nKd 1 1 1\nmap_Kd long-one.tga\n");
     const std::string two = writeMesh("long-two", texturedGrid(24, {"a", "b"}),
                                       "newmtl a\nKd 1 1 1\nmap_Kd long-two-a.tga\n"
                                       "newmtl b\nKd 1 1 1\nmap_Kd long-two-b.tga\n");

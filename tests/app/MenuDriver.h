@@ -12,7 +12,18 @@
 #include <vector>
 
 // Command positions among the viewer's menu items (separators take none).
-enum MenuCommand { TranslateItem, ScaleItem, RotateItem, ResetViewItem, AnaglyphModeItem, AnaglyphDepthItem, OpenMeshItem, CopyImageItem, SaveImageItem, CloseItem };
+enum MenuCommand {
+    TranslateItem,
+    ScaleItem,
+    RotateItem,
+    ResetViewItem,
+    AnaglyphModeItem,
+    AnaglyphDepthItem,
+    OpenMeshItem,
+    CopyImageItem,
+    SaveImageItem,
+    CloseItem
+};
 
 // Posts each key's down and up to the window, a moment apart, as typed.
 inline void postKeys(HWND window, const std::vector<WPARAM>& keys)
@@ -28,8 +39,9 @@ class MenuDriver {
 public:
     // keys: virtual-key codes posted in order once the menu is visible.
     MenuDriver(HWND owner, std::vector<WPARAM> keys)
-        : driver("popup menu", [] { return findShownWindow("#32768", nullptr); },
-                 [this, owner, keys](HWND menu) { run(owner, menu, keys); })
+            : driver(
+                  "popup menu", [] { return findShownWindow("#32768", nullptr); },
+                  [this, owner, keys](HWND menu) { run(owner, menu, keys); })
     {
     }
 

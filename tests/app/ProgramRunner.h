@@ -13,8 +13,7 @@
 
 // A visible top-level window of the process with that title and class (null:
 // any), looked for until timeoutMs have passed (0: looked for once).
-inline HWND waitForWindow(DWORD processId, const char* title, const char* className = nullptr,
-                          DWORD timeoutMs = 20000)
+inline HWND waitForWindow(DWORD processId, const char* title, const char* className = nullptr, DWORD timeoutMs = 20000)
 {
     struct Search {
         DWORD processId;
@@ -40,10 +39,12 @@ inline HWND waitForWindow(DWORD processId, const char* title, const char* classN
             return TRUE;
         }
     };
-    waitFor([&] {
-        EnumWindows(Match::window, reinterpret_cast<LPARAM>(&search));
-        return search.found != nullptr;
-    }, static_cast<int>(timeoutMs));
+    waitFor(
+        [&] {
+            EnumWindows(Match::window, reinterpret_cast<LPARAM>(&search));
+            return search.found != nullptr;
+        },
+        static_cast<int>(timeoutMs));
     return search.found;
 }
 
@@ -168,8 +169,7 @@ const char* const kViewerTitle = "Corvasi - ver.0.10";
 // corvasi.exe, with what the tests ask of a running viewer.
 class RunningViewer : public ProgramRunner {
 public:
-    explicit RunningViewer(const std::string& arguments)
-        : ProgramRunner(CORVASI_EXE, arguments)
+    explicit RunningViewer(const std::string& arguments) : ProgramRunner(CORVASI_EXE, arguments)
     {
         EXPECT_TRUE(started) << "the viewer did not start";
     }

@@ -133,7 +133,7 @@ void PrintTo(const SameView& view, std::ostream* out)
     *out << view.name;
 }
 
-class RenderViewTest : public RenderTest, public ::testing::WithParamInterface<SameView> {};
+class RenderViewTest : public RenderTest, public ::testing::WithParamInterface<SameView> { };
 
 } // namespace
 
@@ -247,8 +247,7 @@ TEST(RenderArguments, BadRequestsFailWithAMessageAndWriteNothing)
 TEST(RenderArguments, AnOutputThatCannotBeWrittenFails)
 {
     const std::string folder = scratchPath("render-no-such-folder");
-    ProgramRunner renderer(CORVASI_RENDER_EXE,
-                           "-o " + quoted(folder + "\\picture.bmp") + " " + quoted(torusPath()));
+    ProgramRunner renderer(CORVASI_RENDER_EXE, "-o " + quoted(folder + "\\picture.bmp") + " " + quoted(torusPath()));
     ASSERT_TRUE(renderer.started);
     EXPECT_EQ(1, renderer.exitCode());
     EXPECT_NE(std::string::npos, renderer.standardError().find("cannot write")) << renderer.standardError();

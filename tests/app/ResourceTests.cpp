@@ -54,8 +54,7 @@ std::string versionString(std::vector<char>& block, const char* name)
     };
     Translation* translations = nullptr;
     UINT length = 0;
-    if (!VerQueryValueA(block.data(), "\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translations),
-                        &length) ||
+    if (!VerQueryValueA(block.data(), "\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translations), &length) ||
         length < sizeof(Translation))
         return std::string();
     char query[128];
@@ -82,7 +81,7 @@ std::string manifestOf(const std::string& path)
     return text;
 }
 
-class ProgramResources : public ::testing::TestWithParam<Program> {};
+class ProgramResources : public ::testing::TestWithParam<Program> { };
 
 } // namespace
 
@@ -113,10 +112,18 @@ TEST_P(ProgramResources, ManifestAsksForCommonControls6UTF8LongPathsAndTheUsersO
     ASSERT_FALSE(manifest.empty()) << "no RT_MANIFEST resource 1";
     EXPECT_NE(std::string::npos, manifest.find("name=\"Microsoft.Windows.Common-Controls\""));
     EXPECT_NE(std::string::npos, manifest.find("version=\"6.0.0.0\""));
-    EXPECT_NE(std::string::npos, manifest.find("<dpiAware xmlns=\"http://schemas.microsoft.com/SMI/2005/WindowsSettings\">false</dpiAware>"))
+    EXPECT_NE(std::string::npos,
+              manifest.find(
+                  "<dpiAware xmlns=\"http://schemas.microsoft.com/SMI/2005/WindowsSettings\">false</dpiAware>"))
         << "pixels stay pixels: the program is not DPI-aware";
-    EXPECT_NE(std::string::npos, manifest.find("<activeCodePage xmlns=\"http://schemas.microsoft.com/SMI/2019/WindowsSettings\">UTF-8</activeCodePage>"));
-    EXPECT_NE(std::string::npos, manifest.find("<longPathAware xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">true</longPathAware>"));
+    EXPECT_NE(
+        std::string::npos,
+        manifest.find(
+            "<activeCodePage xmlns=\"http://schemas.microsoft.com/SMI/2019/WindowsSettings\">UTF-8</activeCodePage>"));
+    EXPECT_NE(
+        std::string::npos,
+        manifest.find(
+            "<longPathAware xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">true</longPathAware>"));
     EXPECT_NE(std::string::npos, manifest.find("<requestedExecutionLevel level=\"asInvoker\" uiAccess=\"false\"/>"))
         << "no elevation, and no file virtualization";
 }

@@ -78,8 +78,8 @@ std::vector<bool> edgePixels(ViewerWindow& viewer, int width, int height)
 
 // A bottom-up 24-bit picture (what) must hold the frame on show, upright,
 // apart from edge pixels, which must be few.
-void expectShownOffEdges(const char* what, const Frame& shown, const std::vector<bool>& edge,
-                         const unsigned char* rows, int stride)
+void expectShownOffEdges(const char* what, const Frame& shown, const std::vector<bool>& edge, const unsigned char* rows,
+                         int stride)
 {
     int different = 0;
     int edges = 0;
@@ -233,8 +233,9 @@ namespace {
 class SaveDialogDriver {
 public:
     explicit SaveDialogDriver(std::string path)
-        : driver("save dialog", [] { return findShownWindow("#32770", "Save image as"); },
-                 [path](HWND dialog) { run(dialog, path); })
+            : driver(
+                  "save dialog", [] { return findShownWindow("#32770", "Save image as"); },
+                  [path](HWND dialog) { run(dialog, path); })
     {
     }
 
@@ -346,4 +347,3 @@ TEST_F(ViewerMenuTest, DepthDialogPreviewsAndCancelRestoresTheDepth)
     EXPECT_EQ(300, viewer.anaglyphDepth);
     EXPECT_EQ(before.rgb, readFrame(viewer).rgb) << "cancel repaints with the old depth";
 }
-

@@ -92,10 +92,7 @@ inline bool isBackground(const Rgb& c)
 // otherwise, ending the modal loop that shows it, and the test fails.
 class MessageBoxWatcher {
 public:
-    MessageBoxWatcher()
-        : testThread(GetCurrentThreadId()), thread([this] { run(); })
-    {
-    }
+    MessageBoxWatcher() : testThread(GetCurrentThreadId()), thread([this] { run(); }) { }
     ~MessageBoxWatcher()
     {
         stop = true;
@@ -116,8 +113,7 @@ private:
     {
         for (;;) {
             HWND box = nullptr;
-            while (!waitFor([&] { return stop || (box = findShownWindow("#32770", "Corvasi")) != nullptr; })) {
-            }
+            while (!waitFor([&] { return stop || (box = findShownWindow("#32770", "Corvasi")) != nullptr; })) { }
             if (!box)
                 return;
             // The message is the box's text control; wait until it is filled.
@@ -152,14 +148,15 @@ private:
 class DepthDialogUser : public ModalDriver {
 public:
     explicit DepthDialogUser(const std::function<void()>& atFarEnd)
-        : ModalDriver("depth dialog", [] { return findShownWindow(nullptr, "Anaglyph Depth"); },
-                      [atFarEnd](HWND dialog) {
-                          HWND slider = FindWindowExA(dialog, nullptr, "msctls_trackbar32", nullptr);
-                          SendMessageA(slider, WM_KEYDOWN, VK_END, 1);
-                          SendMessageA(slider, WM_KEYUP, VK_END, 0xC0000001);
-                          atFarEnd();
-                          PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
-                      })
+            : ModalDriver(
+                  "depth dialog", [] { return findShownWindow(nullptr, "Anaglyph Depth"); },
+                  [atFarEnd](HWND dialog) {
+                      HWND slider = FindWindowExA(dialog, nullptr, "msctls_trackbar32", nullptr);
+                      SendMessageA(slider, WM_KEYDOWN, VK_END, 1);
+                      SendMessageA(slider, WM_KEYUP, VK_END, 0xC0000001);
+                      atFarEnd();
+                      PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+                  })
     {
     }
 };
@@ -184,8 +181,7 @@ protected:
         // Take the quit message the window posted, so it does not end the
         // next test's loop.
         MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        }
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) { }
     }
 
     // Lets the window handle what a menu or dialog left behind: the commands
@@ -251,10 +247,14 @@ inline std::string writeUnicodeMesh()
     CreateDirectoryW(wide.c_str(), nullptr);
     const std::string obj = folder + "\\面ü.obj";
     const std::string red = tgaFile(1, 1, 3, [](int, int, int c) { return c == 2 ? 255 : 0; });
-    const bool written = writeFile(folder + "\\紋理é.tga", red) &&
-                         writeFile(folder + "\\面ü.mtl", "newmtl red\nKd 1 1 1\nmap_Kd 紋理é.tga\n") &&
-                         writeFile(obj, "v -50 -50 0\nv 50 -50 0\nv 50 50 0\nv -50 50 0\nvt 0 0\nusemtl red\nf 1/1 2/1 3/1 4/1\n");
+    const bool written =
+        writeFile(folder + "\\紋理é.tga", red) &&
+        writeFile(folder + "\\面ü.mtl", "newmtl red\nKd 1 1 1\nmap_Kd 紋理é.tga\n") &&
+        writeFile(obj, "v -50 -50 0\nv 50 -50 0\nv 50 50 0\nv -50 50 0\nvt 0 0\nusemtl red\nf 1/1 2/1 3/1 4/1\n");
     return written ? obj : std::string();
 }
 
-inline bool isRed(const Rgb& c) { return c.r > 150 && c.g < 60 && c.b < 60; }
+inline bool isRed(const Rgb& c)
+{
+    return c.r > 150 && c.g < 60 && c.b < 60;
+}

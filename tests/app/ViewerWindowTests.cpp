@@ -49,13 +49,20 @@ int covered(const Frame& frame, int x, int y, int dx, int dy)
     return count;
 }
 
-int coveredColumns(const Frame& frame, int y) { return covered(frame, 0, y, 1, 0); }
-int coveredRows(const Frame& frame, int x) { return covered(frame, x, 0, 0, 1); }
+int coveredColumns(const Frame& frame, int y)
+{
+    return covered(frame, 0, y, 1, 0);
+}
+int coveredRows(const Frame& frame, int x)
+{
+    return covered(frame, x, 0, 0, 1);
+}
 
 // A square with the texture coordinates of a picture shown upright.
-const char* const kPictureSquare = "v -50 -50 0\nv 50 -50 0\nv 50 50 0\nv -50 50 0\n"
-                                   "vt 0 1\nvt 1 1\nvt 1 0\nvt 0 0\n"
-                                   "usemtl picture\nf 1/1 2/2 3/3 4/4\n";
+const char* const kPictureSquare =
+    "v -50 -50 0\nv 50 -50 0\nv 50 50 0\nv -50 50 0\n"
+    "vt 0 1\nvt 1 1\nvt 1 0\nvt 0 0\n"
+    "usemtl picture\nf 1/1 2/2 3/3 4/4\n";
 
 // The four quarters of that square showing a picture of red, green over
 // blue, white.
@@ -163,9 +170,9 @@ TEST_F(ViewerTest, TexturedSquareShowsItsTexelsUpright)
     // A 2 x 2 picture stored top-down: red, green over blue, white. The
     // square's top corners have v = 0, which the viewer sends as t = 1, the
     // top of the picture.
-    const unsigned char tga[] = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 2, 0, 24, 0x20,
-                                 0, 0, 255, 0, 255, 0,       // top row: red, green (BGR)
-                                 255, 0, 0, 255, 255, 255};  // bottom row: blue, white
+    const unsigned char tga[] = {0,   0, 2, 0,   0,   0,    0, 0, 0,   0, 0,   0,
+                                 2,   0, 2, 0,   24,  0x20, 0, 0, 255, 0, 255, 0, // top row: red, green (BGR)
+                                 255, 0, 0, 255, 255, 255};                       // bottom row: blue, white
     writeFile(scratchPath("quadrants.tga"), std::string(reinterpret_cast<const char*>(tga), sizeof tga));
     createViewer(writeMesh("textured", kPictureSquare, "newmtl picture\nKd 1 1 1\nmap_Kd quadrants.tga\n"));
     expectQuadrants(show());
@@ -207,8 +214,9 @@ TEST_F(ViewerTest, PngJpegAndBmpTexturesLookLikeTheTgaOfTheSamePicture)
 TEST_F(ViewerTest, MaterialsNamingOneFileInOtherCaseShareOneTexture)
 {
     writeFile(scratchPath("shared.tga"), tgaFile(1, 1, 3, [](int, int, int c) { return c == 1 ? 255 : 0; }));
-    const std::string obj = "v -50 -50 0\nv 50 -50 0\nv 50 50 0\nv -50 50 0\n"
-                            "usemtl a\nf 1 2 3\nusemtl b\nf 1 3 4\n";
+    const std::string obj =
+        "v -50 -50 0\nv 50 -50 0\nv 50 50 0\nv -50 50 0\n"
+        "usemtl a\nf 1 2 3\nusemtl b\nf 1 3 4\n";
     createViewer(writeMesh("shared-texture", obj, "newmtl a\nmap_Kd shared.tga\nnewmtl b\nmap_Kd SHARED.TGA\n"));
     show();
     show();

@@ -13,7 +13,6 @@ inline ::testing::AssertionResult vecNear(const Vec3& want, const Vec3& got, dou
     if (std::fabs(want.x - got.x) <= tolerance && std::fabs(want.y - got.y) <= tolerance &&
         std::fabs(want.z - got.z) <= tolerance)
         return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure()
-           << "want (" << want.x << ", " << want.y << ", " << want.z << "), got (" << got.x << ", "
-           << got.y << ", " << got.z << ")";
+    return ::testing::AssertionFailure() << "want (" << want.x << ", " << want.y << ", " << want.z << "), got ("
+                                         << got.x << ", " << got.y << ", " << got.z << ")";
 }

@@ -25,9 +25,18 @@ struct P3 {
     double x, y, z;
 };
 
-P3 sub(P3 a, P3 b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
-double dot(P3 a, P3 b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
-P3 crossP(P3 a, P3 b) { return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x}; }
+P3 sub(P3 a, P3 b)
+{
+    return {a.x - b.x, a.y - b.y, a.z - b.z};
+}
+double dot(P3 a, P3 b)
+{
+    return a.x * b.x + a.y * b.y + a.z * b.z;
+}
+P3 crossP(P3 a, P3 b)
+{
+    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
 P3 unit(P3 a)
 {
     const double l = std::sqrt(dot(a, a));
@@ -207,10 +216,9 @@ TEST_F(ViewCameraGL, ProjectionMultipliesOntoTheCurrentMatrices)
             camera.applyStereoProjection(false, 0.0);
         else
             camera.applyProjection();
-        EXPECT_TRUE(matNear(product(scaled, perspective(34.71, 640.0 / 480.0, 0.001, 1000.0)),
-                            current(GL_PROJECTION_MATRIX)));
         EXPECT_TRUE(
-            matNear(product(moved, lookAt({0, 0, 4}, {0, 0, 0}, {0, 1, 0})), current(GL_MODELVIEW_MATRIX)));
+            matNear(product(scaled, perspective(34.71, 640.0 / 480.0, 0.001, 1000.0)), current(GL_PROJECTION_MATRIX)));
+        EXPECT_TRUE(matNear(product(moved, lookAt({0, 0, 4}, {0, 0, 0}, {0, 1, 0})), current(GL_MODELVIEW_MATRIX)));
     }
 }
 

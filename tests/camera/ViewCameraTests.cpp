@@ -58,7 +58,7 @@ TEST(ViewCameraFrame, MatchesTheClosedFormForAnyAngles)
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "turn " << c[0] << ", tilt " << c[1]);
         ViewCamera camera;
-        camera.angles = Vec3{c[0], c[1], 77};  // z takes no part
+        camera.angles = Vec3{c[0], c[1], 77}; // z takes no part
         camera.target = Vec3{0.5, -1.25, 2};
         camera.scale = 2.5;
         camera.update();
@@ -95,7 +95,7 @@ TEST(ViewCameraFrame, ResetRestoresTheStartViewButLeavesTheRestAlone)
     EXPECT_TRUE(vecNear(Vec3{}, camera.angles, 0.0));
     EXPECT_TRUE(vecNear(Vec3{}, camera.target, 0.0));
     EXPECT_EQ(1.0, camera.scale);
-    EXPECT_TRUE(vecNear(eye, camera.eye, 0.0));  // no update yet
+    EXPECT_TRUE(vecNear(eye, camera.eye, 0.0)); // no update yet
     EXPECT_EQ(Translate, camera.mode);
     EXPECT_EQ(7, camera.lastX);
     EXPECT_EQ(100.0, camera.viewportWidth);
@@ -114,7 +114,7 @@ TEST(ViewCameraDrag, DragWithoutBeginDragChangesNothing)
     EXPECT_EQ(0, camera.lastX);
     EXPECT_EQ(0, camera.lastY);
     EXPECT_TRUE(vecNear(Vec3{}, camera.angles, 0.0));
-    EXPECT_TRUE(vecNear(Vec3{}, camera.eye, 0.0));  // not even an update
+    EXPECT_TRUE(vecNear(Vec3{}, camera.eye, 0.0)); // not even an update
 }
 
 TEST(ViewCameraDrag, DragAfterEndDragChangesNothing)
@@ -207,9 +207,15 @@ TEST(ViewCameraRotate, FoldingOfLargeSteps)
     };
     // Each row: one step from angle 0.
     const Step steps[] = {
-        {360, 0}, {370, 10}, {725, 5}, {-1, 359}, {-360, 0},
+        {360, 0},
+        {370, 10},
+        {725, 5},
+        {-1, 359},
+        {-360, 0},
         // Below a full turn the remainder keeps its sign.
-        {-400, -40}, {-370, -10}, {-1090, -10},
+        {-400, -40},
+        {-370, -10},
+        {-1090, -10},
     };
     for (const Step& s : steps) {
         ViewCamera camera;
@@ -227,7 +233,7 @@ TEST(ViewCameraRotate, NegativeRemainderIsFoldedByTheNextStep)
     camera.beginDrag(0, 0, Rotate);
     camera.drag(-400, 0);
     ASSERT_EQ(-40.0, camera.angles.x);
-    camera.drag(-400, 0);  // a step of 0 pixels still folds
+    camera.drag(-400, 0); // a step of 0 pixels still folds
     EXPECT_EQ(320.0, camera.angles.x);
     camera.drag(-390, 0);
     EXPECT_EQ(330.0, camera.angles.x);

@@ -40,8 +40,7 @@ HWND findChooser()
 
 COLORREF chooserColor(HWND chooser)
 {
-    return RGB(GetDlgItemInt(chooser, kRedEdit, nullptr, FALSE),
-               GetDlgItemInt(chooser, kGreenEdit, nullptr, FALSE),
+    return RGB(GetDlgItemInt(chooser, kRedEdit, nullptr, FALSE), GetDlgItemInt(chooser, kGreenEdit, nullptr, FALSE),
                GetDlgItemInt(chooser, kBlueEdit, nullptr, FALSE));
 }
 
@@ -126,8 +125,7 @@ protected:
         // NOTE: Wine under Xvfb waits two seconds for the absent window
         // manager when a captioned or activated window goes; the host is
         // neither unless a test gives it the focus.
-        ASSERT_TRUE(host.create(0, "Host", WS_POPUP | WS_BORDER, 200, 200, 300, 200, nullptr,
-                                nullptr));
+        ASSERT_TRUE(host.create(0, "Host", WS_POPUP | WS_BORDER, 200, 200, 300, 200, nullptr, nullptr));
         host.on(WM_COMMAND, [this](WPARAM wParam, LPARAM lParam) -> LRESULT {
             commands.push_back({WM_COMMAND, wParam, lParam});
             return 0;
@@ -174,9 +172,7 @@ protected:
     {
         MSG msg;
         // Posted input first, then whatever the chooser left behind.
-        EXPECT_TRUE(pumpUntil([&] {
-            return !driver.open() && !PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);
-        }));
+        EXPECT_TRUE(pumpUntil([&] { return !driver.open() && !PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE); }));
     }
 
     RecordingWindow host;
@@ -208,8 +204,7 @@ TEST_F(ColorButtonTest, PaintsItsColourInASunkenEdgeOrTheFaceColourWhenDisabled)
 TEST_F(ColorButtonTest, CreatedDisabledPaintsTheFaceColourAndIgnoresClicks)
 {
     ColorButton button(RGB(200, 30, 40));
-    ASSERT_TRUE(button.NWindow::create(0, "", WS_CHILD | WS_VISIBLE | WS_DISABLED, 10, 10, kWidth,
-                                       kHeight, host.hwnd,
+    ASSERT_TRUE(button.NWindow::create(0, "", WS_CHILD | WS_VISIBLE | WS_DISABLED, 10, 10, kWidth, kHeight, host.hwnd,
                                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(kButtonId))));
     UpdateWindow(button.hwnd);
     EXPECT_EQ(pixel(button, kWidth / 2, kHeight / 2), GetSysColor(COLOR_BTNFACE));

@@ -16,8 +16,7 @@ namespace {
 const int kWidth = 160;
 const int kHeight = 96;
 
-int CALLBACK noteFace(const LOGFONTA* font, const TEXTMETRICA* /*metrics*/, DWORD /*type*/,
-                      LPARAM data)
+int CALLBACK noteFace(const LOGFONTA* font, const TEXTMETRICA* /*metrics*/, DWORD /*type*/, LPARAM data)
 {
     *reinterpret_cast<std::string*>(data) = font->lfFaceName;
     return 0;
@@ -196,8 +195,7 @@ TEST_F(BitmapFont, DrawTextLeavesMatricesAndModeAsTheyWere)
     const std::vector<GLfloat> modelview = matrix(GL_MODELVIEW_MATRIX);
     // NOTE: Wine's wglUseFontBitmapsA leaves GL_OUT_OF_MEMORY behind although
     // every list is made; start from a clean error flag.
-    while (glGetError() != GL_NO_ERROR) {
-    }
+    while (glGetError() != GL_NO_ERROR) { }
 
     context.drawText(5, 5, "Matrices");
 

@@ -19,8 +19,7 @@ void** importSlot(const char* dll, const char* function)
     auto* base = reinterpret_cast<unsigned char*>(GetModuleHandleA(nullptr));
     const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
     const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
-    const IMAGE_DATA_DIRECTORY& imports =
-        nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    const IMAGE_DATA_DIRECTORY& imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
     auto* entry = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
     for (; imports.VirtualAddress != 0 && entry->Name != 0; ++entry) {
         if (lstrcmpiA(reinterpret_cast<const char*>(base + entry->Name), dll) != 0)
@@ -30,8 +29,7 @@ void** importSlot(const char* dll, const char* function)
         for (; name->u1.AddressOfData != 0; ++name, ++slot) {
             if (IMAGE_SNAP_BY_ORDINAL(name->u1.Ordinal))
                 continue;
-            const auto* byName =
-                reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + name->u1.AddressOfData);
+            const auto* byName = reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + name->u1.AddressOfData);
             if (std::strcmp(reinterpret_cast<const char*>(byName->Name), function) == 0)
                 return reinterpret_cast<void**>(&slot->u1.Function);
         }
@@ -82,17 +80,13 @@ std::string className(const char* name)
 }
 
 ATOM WINAPI recordRegisterClassExA(const WNDCLASSEXA* windowClass);
-HWND WINAPI recordCreateWindowExA(DWORD, LPCSTR, LPCSTR, DWORD, int, int, int, int, HWND, HMENU,
-                                  HINSTANCE, LPVOID);
+HWND WINAPI recordCreateWindowExA(DWORD, LPCSTR, LPCSTR, DWORD, int, int, int, int, HWND, HMENU, HINSTANCE, LPVOID);
 PROC WINAPI recordGetProcAddress(LPCSTR name);
 
 Patch patches[] = {
-    {"user32.dll", "RegisterClassExA", reinterpret_cast<void*>(&recordRegisterClassExA), nullptr,
-     nullptr},
-    {"user32.dll", "CreateWindowExA", reinterpret_cast<void*>(&recordCreateWindowExA), nullptr,
-     nullptr},
-    {"opengl32.dll", "wglGetProcAddress", reinterpret_cast<void*>(&recordGetProcAddress), nullptr,
-     nullptr},
+    {"user32.dll", "RegisterClassExA", reinterpret_cast<void*>(&recordRegisterClassExA), nullptr, nullptr},
+    {"user32.dll", "CreateWindowExA", reinterpret_cast<void*>(&recordCreateWindowExA), nullptr, nullptr},
+    {"opengl32.dll", "wglGetProcAddress", reinterpret_cast<void*>(&recordGetProcAddress), nullptr, nullptr},
 };
 
 ATOM WINAPI recordRegisterClassExA(const WNDCLASSEXA* windowClass)
@@ -101,18 +95,16 @@ ATOM WINAPI recordRegisterClassExA(const WNDCLASSEXA* windowClass)
     return as<decltype(&RegisterClassExA)>(patches[0].real)(windowClass);
 }
 
-HWND WINAPI recordCreateWindowExA(DWORD exStyle, LPCSTR name, LPCSTR title, DWORD style, int x,
-                                  int y, int width, int height, HWND parent, HMENU menu,
-                                  HINSTANCE instance, LPVOID parameter)
+HWND WINAPI recordCreateWindowExA(DWORD exStyle, LPCSTR name, LPCSTR title, DWORD style, int x, int y, int width,
+                                  int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID parameter)
 {
     recorded.calls.push_back("CreateWindowExA " + className(name));
-    return as<decltype(&CreateWindowExA)>(patches[1].real)(exStyle, name, title, style, x, y, width,
-                                                           height, parent, menu, instance,
-                                                           parameter);
+    return as<decltype(&CreateWindowExA)>(patches[1].real)(exStyle, name, title, style, x, y, width, height, parent,
+                                                           menu, instance, parameter);
 }
 
-BOOL WINAPI recordChoosePixelFormat(HDC dc, const int* attributes, const FLOAT* floatAttributes,
-                                    UINT maxFormats, int* formats, UINT* count)
+BOOL WINAPI recordChoosePixelFormat(HDC dc, const int* attributes, const FLOAT* floatAttributes, UINT maxFormats,
+                                    int* formats, UINT* count)
 {
     for (const int* a = attributes; a && a[0] != 0; a += 2) {
         if (a[0] == WGL_SAMPLES_ARB)
@@ -162,8 +154,7 @@ PlainWindow::PlainWindow(int width, int height)
     RECT frame = {0, 0, width, height};
     AdjustWindowRect(&frame, style, FALSE);
     hwnd = CreateWindowExA(0, kClassName, "GLContext test", style, 0, 0, frame.right - frame.left,
-                           frame.bottom - frame.top, nullptr, nullptr, GetModuleHandleA(nullptr),
-                           nullptr);
+                           frame.bottom - frame.top, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
     if (hwnd)
         ShowWindow(hwnd, SW_SHOWNOACTIVATE);
 }

@@ -42,8 +42,7 @@ std::vector<unsigned char> testPicture(int width, int height)
     return bits;
 }
 
-std::string writeToFile(const std::string& name, const std::vector<unsigned char>& bits, int width,
-                        int height)
+std::string writeToFile(const std::string& name, const std::vector<unsigned char>& bits, int width, int height)
 {
     const std::string path = scratchPath(name);
     std::FILE* file = std::fopen(path.c_str(), "wb");
@@ -57,8 +56,7 @@ std::string writeToFile(const std::string& name, const std::vector<unsigned char
 
 unsigned u16At(const std::string& bytes, std::size_t offset)
 {
-    return static_cast<unsigned char>(bytes[offset])
-           | static_cast<unsigned char>(bytes[offset + 1]) << 8;
+    return static_cast<unsigned char>(bytes[offset]) | static_cast<unsigned char>(bytes[offset + 1]) << 8;
 }
 
 std::uint32_t u32At(const std::string& bytes, std::size_t offset)
@@ -137,8 +135,7 @@ TEST(BmpRead, FourBitsTakeColoursUsedEntries)
     DibSource source;
     ASSERT_TRUE(readBmpBytes("pal4-count3.bmp", file, source));
     EXPECT_EQ(3, source.colourCount);
-    EXPECT_EQ(paletteColour(2) + paletteColour(1) + paletteColour(0) + std::string(3, '\0'),
-              expanded(source));
+    EXPECT_EQ(paletteColour(2) + paletteColour(1) + paletteColour(0) + std::string(3, '\0'), expanded(source));
 }
 
 // Regression: the palette of a V4 or V5 file was taken from 40 bytes into
@@ -270,8 +267,7 @@ TEST(BmpSuite, BadIndicesReadAsBlack)
     ASSERT_EQ(101, source.colourCount);
     std::set<std::string> allowed{std::string(3, '\0')};
     for (int i = 0; i < source.colourCount; ++i)
-        allowed.insert(
-            std::string(reinterpret_cast<const char*>(source.palette.data()) + 4 * i, 3));
+        allowed.insert(std::string(reinterpret_cast<const char*>(source.palette.data()) + 4 * i, 3));
     const std::string pixels = expanded(source);
     int black = 0;
     for (std::size_t i = 0; i < pixels.size(); i += 3) {
@@ -298,22 +294,62 @@ TEST(BmpSuite, UnsupportedAndBrokenFilesAreRefused)
 {
     const char* const names[] = {
         // Compressed, OS/2 and 16- and 32-bit pictures.
-        "g/pal4rle.bmp", "g/pal8rle.bmp", "g/pal8os2.bmp", "g/rgb16.bmp", "g/rgb16-565.bmp",
-        "g/rgb16-565pal.bmp", "g/rgb16bfdef.bmp", "g/rgb32.bmp", "g/rgb32bf.bmp",
+        "g/pal4rle.bmp",
+        "g/pal8rle.bmp",
+        "g/pal8os2.bmp",
+        "g/rgb16.bmp",
+        "g/rgb16-565.bmp",
+        "g/rgb16-565pal.bmp",
+        "g/rgb16bfdef.bmp",
+        "g/rgb32.bmp",
+        "g/rgb32bf.bmp",
         "g/rgb32bfdef.bmp",
-        "q/pal1huffmsb.bmp", "q/pal2.bmp", "q/pal2color.bmp", "q/pal4rlecut.bmp",
-        "q/pal4rletrns.bmp", "q/pal8os2-hs.bmp", "q/pal8os2-sz.bmp", "q/pal8os2sp.bmp",
-        "q/pal8os2v2-16.bmp", "q/pal8rlecut.bmp", "q/pal8rletrns.bmp", "q/rgb16-231.bmp",
-        "q/rgb16-3103.bmp", "q/rgb16faketrns.bmp", "q/rgb24jpeg.bmp", "q/rgb24png.bmp",
-        "q/rgb24rle24.bmp", "q/rgb32-111110.bmp", "q/rgb32-7187.bmp", "q/rgb32-xbgr.bmp",
-        "q/rgb32fakealpha.bmp", "q/rgb32h52.bmp", "q/rgba16-1924.bmp", "q/rgba16-4444.bmp",
-        "q/rgba16-5551.bmp", "q/rgba32-1.bmp", "q/rgba32-1010102.bmp", "q/rgba32-2.bmp",
-        "q/rgba32-61754.bmp", "q/rgba32-81284.bmp", "q/rgba32abf.bmp", "q/rgba32h56.bmp",
+        "q/pal1huffmsb.bmp",
+        "q/pal2.bmp",
+        "q/pal2color.bmp",
+        "q/pal4rlecut.bmp",
+        "q/pal4rletrns.bmp",
+        "q/pal8os2-hs.bmp",
+        "q/pal8os2-sz.bmp",
+        "q/pal8os2sp.bmp",
+        "q/pal8os2v2-16.bmp",
+        "q/pal8rlecut.bmp",
+        "q/pal8rletrns.bmp",
+        "q/rgb16-231.bmp",
+        "q/rgb16-3103.bmp",
+        "q/rgb16faketrns.bmp",
+        "q/rgb24jpeg.bmp",
+        "q/rgb24png.bmp",
+        "q/rgb24rle24.bmp",
+        "q/rgb32-111110.bmp",
+        "q/rgb32-7187.bmp",
+        "q/rgb32-xbgr.bmp",
+        "q/rgb32fakealpha.bmp",
+        "q/rgb32h52.bmp",
+        "q/rgba16-1924.bmp",
+        "q/rgba16-4444.bmp",
+        "q/rgba16-5551.bmp",
+        "q/rgba32-1.bmp",
+        "q/rgba32-1010102.bmp",
+        "q/rgba32-2.bmp",
+        "q/rgba32-61754.bmp",
+        "q/rgba32-81284.bmp",
+        "q/rgba32abf.bmp",
+        "q/rgba32h56.bmp",
         "q/rgba64.bmp",
         // Broken ones.
-        "b/badbitcount.bmp", "b/badpalettesize.bmp", "b/badrle.bmp", "b/badrle4.bmp",
-        "b/badrle4bis.bmp", "b/badrle4ter.bmp", "b/badrlebis.bmp", "b/badrleter.bmp",
-        "b/badwidth.bmp", "b/reallybig.bmp", "b/rgb16-880.bmp", "b/rletopdown.bmp",
+        "b/badbitcount.bmp",
+        "b/badpalettesize.bmp",
+        "b/badrle.bmp",
+        "b/badrle4.bmp",
+        "b/badrle4bis.bmp",
+        "b/badrle4ter.bmp",
+        "b/badrlebis.bmp",
+        "b/badrleter.bmp",
+        "b/badwidth.bmp",
+        "b/reallybig.bmp",
+        "b/rgb16-880.bmp",
+        "b/rletopdown.bmp",
         "b/shortfile.bmp",
         "x/ba-bm.bmp",
     };

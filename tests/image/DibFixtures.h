@@ -40,10 +40,9 @@ struct Info {
 
 inline std::string infoHeader(const Info& info)
 {
-    std::string h = le32(info.size) + le32(static_cast<std::uint32_t>(info.width))
-                    + le32(static_cast<std::uint32_t>(info.height)) + le16(info.planes)
-                    + le16(info.bitCount) + le32(info.compression) + le32(0) + le32(0) + le32(0)
-                    + le32(info.colorsUsed) + le32(0);
+    std::string h = le32(info.size) + le32(static_cast<std::uint32_t>(info.width)) +
+                    le32(static_cast<std::uint32_t>(info.height)) + le16(info.planes) + le16(info.bitCount) +
+                    le32(info.compression) + le32(0) + le32(0) + le32(0) + le32(info.colorsUsed) + le32(0);
     if (info.size > 40 && info.size < 4096)
         h.resize(info.size, '\0');
     return h;
@@ -66,8 +65,7 @@ inline std::string palette(int count)
 
 // A BMP file: file header, then head (info header and palette), then
 // pixels; the data offset is that of the pixels unless given.
-inline std::string bmpFile(const std::string& head, const std::string& pixels,
-                           std::uint32_t dataOffset = 0)
+inline std::string bmpFile(const std::string& head, const std::string& pixels, std::uint32_t dataOffset = 0)
 {
     if (dataOffset == 0)
         dataOffset = static_cast<std::uint32_t>(14 + head.size());

@@ -94,7 +94,7 @@ TEST(DibImage, DrawShowsThePictureUpright)
     DibImage image(3, 2);
     ASSERT_NE(nullptr, image.bits);
     std::memset(image.bits, 0, static_cast<std::size_t>(image.height) * image.stride);
-    image.bits[2] = 255;                       // bottom left: red
+    image.bits[2] = 255;                        // bottom left: red
     image.bits[image.stride + 2 * 3 + 0] = 255; // top right: blue
 
     HDC dc = CreateCompatibleDC(nullptr);
@@ -120,8 +120,8 @@ TEST(DibImage, ExpandIndexedFillsRowsBottomUp)
     DibImage image(4, 2);
     ASSERT_NE(nullptr, image.bits);
     image.expandIndexed4(bytesOf(pal), 16, bytesOf(rows));
-    EXPECT_EQ(paletteColour(1) + paletteColour(2) + paletteColour(3) + paletteColour(4)
-                  + paletteColour(15) + paletteColour(0) + paletteColour(0) + paletteColour(0),
+    EXPECT_EQ(paletteColour(1) + paletteColour(2) + paletteColour(3) + paletteColour(4) + paletteColour(15) +
+                  paletteColour(0) + paletteColour(0) + paletteColour(0),
               pixelsOf(image));
 }
 

@@ -30,8 +30,7 @@ std::string expandRow(int bitCount, int width, const std::string& row, int colou
     const std::string pal = palette(colourCount);
     const int stride = dibStride(width);
     std::vector<unsigned char> bits(stride, 0xEE);
-    expandIndexed(bitCount, bytesOf(pal), colourCount, bytesOf(row), false, bits.data(), width, 1,
-                  stride);
+    expandIndexed(bitCount, bytesOf(pal), colourCount, bytesOf(row), false, bits.data(), width, 1, stride);
     return packed(bits.data(), width, 1, stride);
 }
 
@@ -53,8 +52,7 @@ TEST(ExpandIndexed, FourBitsTakeTheHighNibbleFirst)
 TEST(ExpandIndexed, OneBitTakesTheMostSignificantBitFirst)
 {
     EXPECT_EQ(colours({1, 0, 0, 0, 0, 0, 0, 0}), expandRow(1, 8, std::string("\x80\0\0\0", 4), 2));
-    EXPECT_EQ(colours({0, 1, 0, 1, 1, 0, 1, 0, 1}),
-              expandRow(1, 9, std::string("\x5A\x80\0\0", 4), 2));
+    EXPECT_EQ(colours({0, 1, 0, 1, 1, 0, 1, 0, 1}), expandRow(1, 9, std::string("\x5A\x80\0\0", 4), 2));
 }
 
 TEST(ExpandIndexed, EightBitsTakeOneBytePerPixel)

@@ -56,11 +56,16 @@ TEST(TextureFile, EveryFormatArrivesAsTheTgaOfTheSamePictureWhateverItsName)
         const char* renamed; // copied under this name first: the content decides
     };
     const Case cases[] = {
-        {"picture.png", "picture.tga", 0, nullptr},     {"picture-rgb.png", "picture.tga", 0, nullptr},
-        {"picture.bmp", "picture.tga", 0, nullptr},     {"picture.jpg", "picture.tga", 12, nullptr},
-        {"alpha.png", "alpha.tga", 0, nullptr},         {"grey.png", "grey.tga", 0, nullptr},
-        {"quadrants.png", "quadrants.tga", 0, nullptr}, {"quadrants.bmp", "quadrants.tga", 0, "bmp-named.jpg"},
-        {"quadrants.jpg", "quadrants.tga", 3, "jpeg-named.BMP"}, {"picture.png", "picture.tga", 0, "png-named.tga"},
+        {"picture.png", "picture.tga", 0, nullptr},
+        {"picture-rgb.png", "picture.tga", 0, nullptr},
+        {"picture.bmp", "picture.tga", 0, nullptr},
+        {"picture.jpg", "picture.tga", 12, nullptr},
+        {"alpha.png", "alpha.tga", 0, nullptr},
+        {"grey.png", "grey.tga", 0, nullptr},
+        {"quadrants.png", "quadrants.tga", 0, nullptr},
+        {"quadrants.bmp", "quadrants.tga", 0, "bmp-named.jpg"},
+        {"quadrants.jpg", "quadrants.tga", 3, "jpeg-named.BMP"},
+        {"picture.png", "picture.tga", 0, "png-named.tga"},
         {"picture.tga", "picture.tga", 0, "tga-named.png"},
     };
     for (const Case& c : cases) {

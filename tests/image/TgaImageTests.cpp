@@ -13,8 +13,8 @@
 namespace {
 
 // The 18-byte TGA header, built by hand.
-std::string tgaHeader(int type, int width, int height, int depth, int descriptor = 0,
-                      int idLength = 0, int colourMapType = 0)
+std::string tgaHeader(int type, int width, int height, int depth, int descriptor = 0, int idLength = 0,
+                      int colourMapType = 0)
 {
     std::string h(18, '\0');
     h[0] = static_cast<char>(idLength);
@@ -71,16 +71,14 @@ std::uint64_t fnv1a(const std::string& bytes)
 }
 
 // Rows of a bottom-up block, mirrored and/or in reverse order.
-std::string reordered(const std::string& block, int width, int height, int bytesPerPixel,
-                      bool mirror, bool reverse)
+std::string reordered(const std::string& block, int width, int height, int bytesPerPixel, bool mirror, bool reverse)
 {
     std::string out;
     for (int y = 0; y < height; ++y) {
         const int row = reverse ? height - 1 - y : y;
         for (int x = 0; x < width; ++x) {
             const int col = mirror ? width - 1 - x : x;
-            out += block.substr((static_cast<std::size_t>(row) * width + col) * bytesPerPixel,
-                                bytesPerPixel);
+            out += block.substr((static_cast<std::size_t>(row) * width + col) * bytesPerPixel, bytesPerPixel);
         }
     }
     return out;
@@ -97,11 +95,9 @@ TEST(TgaOrientation, DescriptorPlacesRowsBottomUpLeftToRight)
         int descriptor;
         std::vector<int> order; // file pixel of each loaded pixel, bottom row first
     } cases[] = {
-        {0x00, {0, 1, 2, 3, 4, 5}},
-        {0x10, {2, 1, 0, 5, 4, 3}}, // right to left: rows mirrored
-        {0x20, {3, 4, 5, 0, 1, 2}}, // top to bottom: rows swapped
-        {0x30, {5, 4, 3, 2, 1, 0}},
-        {0xCF, {0, 1, 2, 3, 4, 5}}, // alpha and interleave bits change nothing
+        {0x00, {0, 1, 2, 3, 4, 5}}, {0x10, {2, 1, 0, 5, 4, 3}}, // right to left: rows mirrored
+        {0x20, {3, 4, 5, 0, 1, 2}},                             // top to bottom: rows swapped
+        {0x30, {5, 4, 3, 2, 1, 0}}, {0xCF, {0, 1, 2, 3, 4, 5}}, // alpha and interleave bits change nothing
     };
     for (const auto& c : cases) {
         std::string expected;
@@ -165,8 +161,7 @@ TEST(TgaLoad, RleRunPacketRepeatsOneValue)
 TEST(TgaLoad, RlePacketsRunAcrossRowEnds)
 {
     // 3 x 2 32-bit: raw 2, run 3 over the row end, raw 1.
-    const std::string stream = "\x01" + pixels({1, 2}, 4) + "\x82" + pixel(3, 4)
-                               + std::string(1, '\0') + pixel(4, 4);
+    const std::string stream = "\x01" + pixels({1, 2}, 4) + "\x82" + pixel(3, 4) + std::string(1, '\0') + pixel(4, 4);
     TgaImage image;
     ASSERT_TRUE(loadBytes(image, "rle-rows.tga", tgaHeader(10, 3, 2, 32, 0x08) + stream));
     EXPECT_EQ(pixels({1, 2, 3, 3, 3, 4}, 4), contents(image));
@@ -266,7 +261,22 @@ TEST(TgaSave, WritesBottomUpFileThatReadsBack)
 
         const std::string path = scratchPath("saved.tga");
         ASSERT_TRUE(image.save(path.c_str()));
-        const char header[18] = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 2, 0,
+        const char header[18] = {0,
+                                 0,
+                                 2,
+                                 0,
+                                 0,
+                                 0,
+                                 0,
+                                 0,
+                                 0,
+                                 0,
+                                 0,
+                                 0,
+                                 1,
+                                 1,
+                                 2,
+                                 0,
                                  static_cast<char>(depth),
                                  static_cast<char>(depth == 32 ? 8 : 0)};
         EXPECT_EQ(std::string(header, 18) + bottom + top, readFile(path));
@@ -300,9 +310,10 @@ TEST(TgaSave, UncreatableFileFails)
 // past the pixel block.
 TEST(TgaSave, FieldsNoHeaderCanHoldAreRefused)
 {
-    struct Fields { int width, height, bytesPerPixel; };
-    for (const Fields& f : {Fields{0, 1, 3}, Fields{1, -1, 3}, Fields{65536, 1, 3},
-                            Fields{1, 1, 2}, Fields{1, 1, 5}}) {
+    struct Fields {
+        int width, height, bytesPerPixel;
+    };
+    for (const Fields& f : {Fields{0, 1, 3}, Fields{1, -1, 3}, Fields{65536, 1, 3}, Fields{1, 1, 2}, Fields{1, 1, 5}}) {
         SCOPED_TRACE(testing::Message() << f.width << "x" << f.height << "x" << f.bytesPerPixel);
         TgaImage image;
         image.pixels = new unsigned char[4]();
@@ -394,17 +405,18 @@ TEST(TgaShared, OtherFilesFailCleanly)
         std::string folder;
         std::vector<std::string> names;
     } groups[] = {
-        {imageRs, {"b5-attrib", "b5-cmap", "b5-noattrib", "b5-unused-cmap", "cbw8", "ccm8",
-                   "cmap_offset", "ubw8", "ucm8", "utc16"}},
+        {imageRs,
+         {"b5-attrib", "b5-cmap", "b5-noattrib", "b5-unused-cmap", "cbw8", "ccm8", "cmap_offset", "ubw8", "ucm8",
+          "utc16"}},
         {"image-rs/tests/regression/tga/",
-         {"bad-color-map", "flip-zero-height", "flip-zero-height2", "orientation-zero-width",
-          "overfull-image", "sixteen-bit-gray-colormap", "sixteen-bit-gray-colormap2",
-          "slice-copy-length"}},
-        {pillow, {"200x32_p_bl_raw_origin", "cross_scan_line", "cross_scan_line_truncated", "la",
-                  "p_16", "p_8", "rgba16"}},
+         {"bad-color-map", "flip-zero-height", "flip-zero-height2", "orientation-zero-width", "overfull-image",
+          "sixteen-bit-gray-colormap", "sixteen-bit-gray-colormap2", "slice-copy-length"}},
+        {pillow,
+         {"200x32_p_bl_raw_origin", "cross_scan_line", "cross_scan_line_truncated", "la", "p_16", "p_8", "rgba16"}},
         {pillow + "tga/common/", {"1x1_l_bl_raw", "1x1_l_bl_rle", "1x1_l_tl_raw", "1x1_l_tl_rle"}},
-        {pillowCommon, {"l_bl_raw", "l_bl_rle", "l_tl_raw", "l_tl_rle", "la_bl_raw", "la_bl_rle",
-                        "la_tl_raw", "la_tl_rle", "p_bl_raw", "p_bl_rle", "p_tl_raw", "p_tl_rle"}},
+        {pillowCommon,
+         {"l_bl_raw", "l_bl_rle", "l_tl_raw", "l_tl_rle", "la_bl_raw", "la_bl_rle", "la_tl_raw", "la_tl_rle",
+          "p_bl_raw", "p_bl_rle", "p_tl_raw", "p_tl_rle"}},
     };
     for (const auto& g : groups) {
         for (const std::string& name : g.names) {

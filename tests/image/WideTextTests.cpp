@@ -48,9 +48,9 @@ bool hasTextMode()
 #endif
 }
 
-#define REQUIRE_TEXT_MODE() \
-    if (!hasTextMode())     \
-        GTEST_SKIP() << "no text mode outside the Windows runtime"
+#define REQUIRE_TEXT_MODE()                                                                                            \
+    if (!hasTextMode())                                                                                                \
+    GTEST_SKIP() << "no text mode outside the Windows runtime"
 
 // The units of every chunk up to the end of the file.
 std::vector<std::vector<unsigned>> readChunks(std::FILE* file, int capacity = 64)
@@ -125,8 +125,7 @@ TEST(WideLineChunk, CapacityBoundsTheUnitsStored)
 TEST(WideLineChunk, TextModeReadsEveryByteOfTheUnits)
 {
     REQUIRE_TEXT_MODE();
-    std::FILE* file = openWith("ctrl-z.txt",
-                               bytesOf({0x041A, 0x1A00, 13, 10, 0x0D00, 10, 0x1A1A, 13, 10}), "r");
+    std::FILE* file = openWith("ctrl-z.txt", bytesOf({0x041A, 0x1A00, 13, 10, 0x0D00, 10, 0x1A1A, 13, 10}), "r");
     ASSERT_NE(nullptr, file);
     const auto chunks = readChunks(file);
     std::fclose(file);
@@ -233,8 +232,7 @@ TEST(WideLine, TextModeLoneLineFeedAtAChunksEndStaysInTheLine)
     }
 }
 
-std::string writeAndRead(const char* mode, const std::string& name,
-                         void (*write)(std::FILE*))
+std::string writeAndRead(const char* mode, const std::string& name, void (*write)(std::FILE*))
 {
     const std::string path = scratchPath(name);
     std::FILE* file = std::fopen(path.c_str(), mode);

@@ -78,7 +78,8 @@ TEST(BlockArray, ClearedArrayGrowsAgain)
     for (int round = 0; round < 2; ++round) {
         for (int i = 0; i < static_cast<int>(2 * BlockArray<int>::kBlockSize + 3); ++i)
             values.push_back(i + round);
-        EXPECT_EQ(static_cast<std::size_t>(2 * BlockArray<int>::kBlockSize + 2 + round), static_cast<std::size_t>(values[values.size() - 1]));
+        EXPECT_EQ(static_cast<std::size_t>(2 * BlockArray<int>::kBlockSize + 2 + round),
+                  static_cast<std::size_t>(values[values.size() - 1]));
         values.clear();
         EXPECT_EQ(0u, values.size());
         EXPECT_EQ(0u, values.memoryBytes());
@@ -95,7 +96,8 @@ TEST(BlockArray, GrowsAcrossBlocksWithoutLosingValues)
     for (int i = 0; i < count; i += 997)
         ASSERT_EQ(i * 7, values[static_cast<std::size_t>(i)]);
     EXPECT_EQ((count - 1) * 7, values[values.size() - 1]);
-    EXPECT_LT(values.memoryBytes(), (static_cast<std::size_t>(count) + BlockArray<int>::kBlockSize) * sizeof(int) + 4096);
+    EXPECT_LT(values.memoryBytes(),
+              (static_cast<std::size_t>(count) + BlockArray<int>::kBlockSize) * sizeof(int) + 4096);
 }
 
 TEST(BlockArray, AppendedRunsCrossBlockEdges)

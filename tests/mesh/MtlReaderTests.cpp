@@ -31,8 +31,7 @@ void expectDefaults(const Material& m)
 
 TEST(MtlReader, DefinedMaterialsTakeTheLibrarysValues)
 {
-    const auto mesh = loadWithLibrary("library",
-                                      kTwoMaterials,
+    const auto mesh = loadWithLibrary("library", kTwoMaterials,
                                       "newmtl stone\n"
                                       "Ka 0.5 0.25 0.125\nKd 2 -1 0.5\nKs 1 1 1\nNs 96.078431\n"
                                       "map_Kd textures/stone.tga\n"
@@ -60,14 +59,13 @@ TEST(MtlReader, NamesMatchWithCase)
 
 TEST(MtlReader, StatementsThatDoNotCount)
 {
-    const auto mesh = loadWithLibrary("ignored",
-                                      kTwoMaterials,
-                                      "Kd 1 0 0\n"                      // before any newmtl
+    const auto mesh = loadWithLibrary("ignored", kTwoMaterials,
+                                      "Kd 1 0 0\n" // before any newmtl
                                       "newmtl Wood\n"
-                                      "Kd 0.1 0.2 0.3 0.4\n"            // four numbers
-                                      "kd 0.5 0.5 0.5\n"                // keyword case
+                                      "Kd 0.1 0.2 0.3 0.4\n" // four numbers
+                                      "kd 0.5 0.5 0.5\n"     // keyword case
                                       "KD 0.5 0.5 0.5\n"
-                                      "map_Kd -s 1 1 1 wood.tga\n"      // options
+                                      "map_Kd -s 1 1 1 wood.tga\n" // options
                                       "Ns\n"
                                       "illum 2\nd 0.5\nmap_Ka ambient.tga\n");
     ASSERT_TRUE(mesh);
@@ -76,8 +74,7 @@ TEST(MtlReader, StatementsThatDoNotCount)
 
 TEST(MtlReader, QuotedTextureNameAndRedefinition)
 {
-    const auto mesh = loadWithLibrary("quoted",
-                                      kTwoMaterials,
+    const auto mesh = loadWithLibrary("quoted", kTwoMaterials,
                                       "newmtl Wood\nKd 1 0 0\nKs 0.5 0.5 0.5\nmap_Kd \"my wood.tga\"\n"
                                       "newmtl stone\n"
                                       "newmtl Wood\nKd 0 0 1\n");

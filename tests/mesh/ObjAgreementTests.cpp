@@ -61,7 +61,8 @@ std::unique_ptr<Mesh> plainReading(const std::string& path, double scale, bool t
         if (n == 0)
             continue;
         if (words[0] == "v" && n == 4) {
-            mesh->positions.push_back(Vec3{number(words[1]) * scale, number(words[2]) * scale, number(words[3]) * scale});
+            mesh->positions.push_back(
+                Vec3{number(words[1]) * scale, number(words[2]) * scale, number(words[3]) * scale});
         } else if (words[0] == "vt" && n == 3) {
             mesh->texCoords.push_back(TexCoord{number(words[1]), number(words[2])});
         } else if (words[0] == "vn" && n == 4) {
@@ -120,7 +121,8 @@ std::unique_ptr<Mesh> plainReading(const std::string& path, double scale, bool t
                 continue;
             const Vec3& p0 = mesh->positions[static_cast<std::size_t>(face.positionIndex(0))];
             Vec3 e1 = difference(mesh->positions[static_cast<std::size_t>(face.positionIndex(1))], p0);
-            Vec3 e2 = difference(mesh->positions[static_cast<std::size_t>(face.positionIndex(face.cornerCount - 1))], p0);
+            Vec3 e2 =
+                difference(mesh->positions[static_cast<std::size_t>(face.positionIndex(face.cornerCount - 1))], p0);
             normalize(e1);
             normalize(e2);
             Vec3 normal = cross(e1, e2);
@@ -159,8 +161,8 @@ template <class T>
     if (!expected || !actual) {
         if (!expected && !actual)
             return ::testing::AssertionSuccess();
-        return ::testing::AssertionFailure() << (actual ? "loadObjMesh gave a mesh that the plain reading rejects"
-                                                        : "loadObjMesh gave nothing");
+        return ::testing::AssertionFailure()
+               << (actual ? "loadObjMesh gave a mesh that the plain reading rejects" : "loadObjMesh gave nothing");
     }
     if (expected->filePath != actual->filePath || expected->directory != actual->directory)
         return ::testing::AssertionFailure() << "paths differ";
@@ -171,8 +173,8 @@ template <class T>
             return result;
     }
     if (expected->materials.size() != actual->materials.size())
-        return ::testing::AssertionFailure() << actual->materials.size() << " materials, not "
-                                             << expected->materials.size();
+        return ::testing::AssertionFailure()
+               << actual->materials.size() << " materials, not " << expected->materials.size();
     for (std::size_t m = 0; m < expected->materials.size(); ++m) {
         const Material& e = *expected->materials[m];
         const Material& a = *actual->materials[m];
@@ -194,7 +196,7 @@ class RandomObj {
 public:
     // A sound file has no index outside its pools and no Ctrl-Z, so that
     // it loads; of the others, two in five have a bad index now and then.
-    RandomObj(std::uint32_t seed, bool sound) : random(seed), sound(sound), badIndices(!sound && chance(40)) {}
+    RandomObj(std::uint32_t seed, bool sound) : random(seed), sound(sound), badIndices(!sound && chance(40)) { }
 
     // lines random lines, and longLines lines longer than a block among them.
     std::string file(int lines, int longLines)
@@ -225,9 +227,9 @@ public:
     {
         lineEnd = chance(50) ? "\n" : "\r\n";
         return "newmtl a" + end() + "Kd " + number() + " " + number() + " " + number() + end() + "Ns " + number() +
-               end() + "newmtl \"c d\"" + end() + "Ka 0.5 0.25 1e-3 # ambient" + end() +
-               "map_Kd \"tex ture.tga\"" + end() + "newmtl A\tx" + end() + "Ks 1 2 3" + end() + "Kd 1 2" + end() +
-               "newmtl b" + end() + "Ks " + number() + " " + number() + " " + number();
+               end() + "newmtl \"c d\"" + end() + "Ka 0.5 0.25 1e-3 # ambient" + end() + "map_Kd \"tex ture.tga\"" +
+               end() + "newmtl A\tx" + end() + "Ks 1 2 3" + end() + "Kd 1 2" + end() + "newmtl b" + end() + "Ks " +
+               number() + " " + number() + " " + number();
     }
 
 private:
@@ -271,15 +273,71 @@ private:
         if (chance(70))
             return plainNumber();
         const char* const odd[] = {
-            "1e3", "-2.5E-2", "1.5e+2", "7e-400", "1e400", "-1e309", "4.9e-324", "1e-320", "inf", "-inf",
-            "INF", "infinity", "nan", "-nan", "NaN", "0x1p3", "0X1.8p1", "-0x10", "0x", "0x.8",
-            "12345678901234567890", "0.1234567890123456789", "1234567890.5", "123456789.123456",
-            "1234567.123456789", "123456789.1234567", "12345678.1234567", "123456789.123456789",
-            "000000000000001.5", "0000000000.5", "9007199254740993", "0.000000000000000000001", "1.0abc", "2.5/3",
-            "-", "+", ".", "-.", "+.5", "5.", ".5", "-.5", "-0", "+0", "-0.0", "00012.5000", "1\"5", "3,5",
-            "1.2.3", "--1", "+-1", "1e", "1e+", "1.5e", "12", "-7", "0", "999999999", "-999999999.999999999",
-            "4294967296.5", "-3000000000", "9876543210.25", "0.4294967297",
-            "1\r", "\r1",
+            "1e3",
+            "-2.5E-2",
+            "1.5e+2",
+            "7e-400",
+            "1e400",
+            "-1e309",
+            "4.9e-324",
+            "1e-320",
+            "inf",
+            "-inf",
+            "INF",
+            "infinity",
+            "nan",
+            "-nan",
+            "NaN",
+            "0x1p3",
+            "0X1.8p1",
+            "-0x10",
+            "0x",
+            "0x.8",
+            "12345678901234567890",
+            "0.1234567890123456789",
+            "1234567890.5",
+            "123456789.123456",
+            "1234567.123456789",
+            "123456789.1234567",
+            "12345678.1234567",
+            "123456789.123456789",
+            "000000000000001.5",
+            "0000000000.5",
+            "9007199254740993",
+            "0.000000000000000000001",
+            "1.0abc",
+            "2.5/3",
+            "-",
+            "+",
+            ".",
+            "-.",
+            "+.5",
+            "5.",
+            ".5",
+            "-.5",
+            "-0",
+            "+0",
+            "-0.0",
+            "00012.5000",
+            "1\"5",
+            "3,5",
+            "1.2.3",
+            "--1",
+            "+-1",
+            "1e",
+            "1e+",
+            "1.5e",
+            "12",
+            "-7",
+            "0",
+            "999999999",
+            "-999999999.999999999",
+            "4294967296.5",
+            "-3000000000",
+            "9876543210.25",
+            "0.4294967297",
+            "1\r",
+            "\r1",
         };
         return pick(odd);
     }
@@ -290,23 +348,28 @@ private:
         if (kind < 975)
             return std::to_string(1 + below(badIndices ? kVertices + 2 : kVertices)); // maybe one too far
         if (kind < 999 || !badIndices) {
-            const char* const odd[] = {"0", "+2", "007", "00000000000000000003", "", "x", "2x", "1e2", "-0", "+",
-                                       "2\r", "3\"", "-0000000000000"};
+            const char* const odd[] = {"0", "+2",  "007", "00000000000000000003", "", "x", "2x", "1e2", "-0",
+                                       "+", "2\r", "3\"", "-0000000000000"};
             return pick(odd);
         }
-        const char* const bad[] = {"-1", "99999999999", "1234567890", "123456789", "12345678", "2147483648",
-                                   "4294967297"};
+        const char* const bad[] = {"-1",       "99999999999", "1234567890", "123456789",
+                                   "12345678", "2147483648",  "4294967297"};
         return pick(bad);
     }
 
     std::string corner()
     {
         switch (below(10)) {
-        case 0: return index();
-        case 1: return index() + "/" + index();
-        case 2: return index() + "//" + index();
-        case 3: return chance(90) ? index() + "/" + index() + "/" + index() + "/" + index() : "/" + index() + "/";
-        default: return index() + "/" + index() + "/" + index();
+        case 0:
+            return index();
+        case 1:
+            return index() + "/" + index();
+        case 2:
+            return index() + "//" + index();
+        case 3:
+            return chance(90) ? index() + "/" + index() + "/" + index() + "/" + index() : "/" + index() + "/";
+        default:
+            return index() + "/" + index() + "/" + index();
         }
     }
 
@@ -338,11 +401,49 @@ private:
             return "usemtl" + blank() + pick(names);
         }
         const char* const others[] = {
-            "# v 1 2 3", "", "   ", "\t", "g group", "o object", "s 1", "s off", "mtllib x.mtl", "mtllib \"x y.mtl\"\tx.mtl", "vp 1 2",
-            "V 1 2 3", "\"v\" 1 2 3", "\"f\" 1 2 3", "v#", "vt#1 2", "f#1 2 3", "\rv 1 2 3", "v\t1\t2\t3",
-            "v 1 2 3 \"4\"", "v 1 2 \"3\"", "v \"1 2\" 3 4", "f 1 2 \"3\"", "f \"1 2\" 3 4", "usemtl", "usemtl a b c",
-            "l 1 2", "p 1", "v 1 2 3 4 # weight", "vn 1 2 3\r", "f 1 2 3\r", "f 1 2 3 \r", "v\v1 2 3",
-            "v 1 2 3\f", "f\t1\t2\t3\t", "vt 1 2 3", "vn 0 0", "f 1", "f", "v", "vt", "vn", "usemtl\tb",
+            "# v 1 2 3",
+            "",
+            "   ",
+            "\t",
+            "g group",
+            "o object",
+            "s 1",
+            "s off",
+            "mtllib x.mtl",
+            "mtllib \"x y.mtl\"\tx.mtl",
+            "vp 1 2",
+            "V 1 2 3",
+            "\"v\" 1 2 3",
+            "\"f\" 1 2 3",
+            "v#",
+            "vt#1 2",
+            "f#1 2 3",
+            "\rv 1 2 3",
+            "v\t1\t2\t3",
+            "v 1 2 3 \"4\"",
+            "v 1 2 \"3\"",
+            "v \"1 2\" 3 4",
+            "f 1 2 \"3\"",
+            "f \"1 2\" 3 4",
+            "usemtl",
+            "usemtl a b c",
+            "l 1 2",
+            "p 1",
+            "v 1 2 3 4 # weight",
+            "vn 1 2 3\r",
+            "f 1 2 3\r",
+            "f 1 2 3 \r",
+            "v\v1 2 3",
+            "v 1 2 3\f",
+            "f\t1\t2\t3\t",
+            "vt 1 2 3",
+            "vn 0 0",
+            "f 1",
+            "f",
+            "v",
+            "vt",
+            "vn",
+            "usemtl\tb",
         };
         if (chance(10)) {
             // A zero byte ends the statement wherever it falls.
@@ -360,8 +461,10 @@ private:
     {
         const std::size_t length = (std::size_t{1} << 17) + below(std::size_t{1} << 18);
         switch (below(3)) {
-        case 0: return "#" + std::string(length, 'c');
-        case 1: return "v" + std::string(length, ' ') + "1.5 2.5" + std::string(length / 3, '\t') + "3.5";
+        case 0:
+            return "#" + std::string(length, 'c');
+        case 1:
+            return "v" + std::string(length, ' ') + "1.5 2.5" + std::string(length / 3, '\t') + "3.5";
         default: {
             std::string face = "f";
             while (face.size() < length)

@@ -66,7 +66,8 @@ TEST(ObjReader, HexagonFanOrder)
 {
     std::string obj;
     for (int i = 0; i < 6; ++i)
-        obj += "v " + std::to_string(std::cos(i * 1.0471975512) * 100) + " " + std::to_string(std::sin(i * 1.0471975512) * 100) + " 0\n";
+        obj += "v " + std::to_string(std::cos(i * 1.0471975512) * 100) + " " +
+               std::to_string(std::sin(i * 1.0471975512) * 100) + " 0\n";
     obj += "f 1 2 3 4 5 6\n";
     const auto mesh = loadText("hexagon", obj);
     ASSERT_TRUE(mesh);
@@ -170,14 +171,13 @@ TEST(ObjReader, CtrlZEndsTheFile)
 
 TEST(ObjReader, MaterialsGatherTheirFacesInFileOrder)
 {
-    const auto mesh = loadText("materials",
-                               std::string(kSquare) +
-                                   "f 1 2 3\n"
-                                   "usemtl \"red paint\" ignored\n"
-                                   "f 1 3 4\n"
-                                   "usemtl blue\nf 2 3 4\n"
-                                   "usemtl red paint\nf 4 3 2\n"
-                                   "usemtl \"red paint\"\nf 4 1 2\n");
+    const auto mesh = loadText("materials", std::string(kSquare) +
+                                                "f 1 2 3\n"
+                                                "usemtl \"red paint\" ignored\n"
+                                                "f 1 3 4\n"
+                                                "usemtl blue\nf 2 3 4\n"
+                                                "usemtl red paint\nf 4 3 2\n"
+                                                "usemtl \"red paint\"\nf 4 1 2\n");
     ASSERT_TRUE(mesh);
     ASSERT_EQ(4u, mesh->materials.size());
     EXPECT_EQ("", mesh->materials[0]->name);
@@ -201,8 +201,9 @@ TEST(ObjReader, DefaultMaterialGoesWhenEveryFaceHasAMaterial)
 TEST(ObjReader, BadIndicesFailTheLoad)
 {
     const char* faces[] = {
-        "f -1 -2 -3\n", "f 1 2 5\n", "f 1/2 2/1 3/1\n", "f 1//2 2//1 3//1\n", "f 1/-1 2 3\n",
-        "f 1//-1 2 3\n", "f 1 2 -3\n", "f 99999999999999999999 1 2\n", "f 1 2 4294967297\n",
+        "f -1 -2 -3\n",       "f 1 2 5\n",     "f 1/2 2/1 3/1\n", "f 1//2 2//1 3//1\n",
+        "f 1/-1 2 3\n",       "f 1//-1 2 3\n", "f 1 2 -3\n",      "f 99999999999999999999 1 2\n",
+        "f 1 2 4294967297\n",
     };
     for (const char* face : faces)
         EXPECT_FALSE(loadText("bad-index", std::string(kSquare) + "vt 0 0\nvn 0 0 1\n" + face)) << face;
@@ -280,7 +281,8 @@ TEST(ObjReader, HugeLinesAndFaces)
     std::string obj = "#" + std::string(5 << 20, 'c') + "\n";
     const int n = 100000;
     for (int i = 0; i < n; ++i)
-        obj += "v " + std::to_string(std::cos(i * 6.283185307179586 / n)) + " " + std::to_string(std::sin(i * 6.283185307179586 / n)) + " 0\n";
+        obj += "v " + std::to_string(std::cos(i * 6.283185307179586 / n)) + " " +
+               std::to_string(std::sin(i * 6.283185307179586 / n)) + " 0\n";
     obj += "f";
     for (int i = 1; i <= n; ++i)
         obj += " " + std::to_string(i);

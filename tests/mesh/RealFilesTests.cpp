@@ -61,9 +61,9 @@ void expectSound(const Mesh& mesh, const std::string& name)
                 ++bad;
             for (int j = 0; j < face.cornerCount; ++j) {
                 const Corner& c = face.corner(j);
-                if (c.position < 0 || static_cast<std::size_t>(c.position) >= mesh.positions.size() ||
-                    c.texCoord < 0 || static_cast<std::size_t>(c.texCoord) >= mesh.texCoords.size() ||
-                    c.normal < 0 || static_cast<std::size_t>(c.normal) >= mesh.normals.size())
+                if (c.position < 0 || static_cast<std::size_t>(c.position) >= mesh.positions.size() || c.texCoord < 0 ||
+                    static_cast<std::size_t>(c.texCoord) >= mesh.texCoords.size() || c.normal < 0 ||
+                    static_cast<std::size_t>(c.normal) >= mesh.normals.size())
                     ++bad;
             }
         }

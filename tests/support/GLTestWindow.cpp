@@ -30,9 +30,8 @@ GLTestWindow::GLTestWindow(int width, int height)
     const DWORD style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | WS_CLIPSIBLINGS;
     RECT frame = {0, 0, width, height};
     AdjustWindowRect(&frame, style, FALSE);
-    hwnd = CreateWindowExA(0, kClassName, "GL test", style, CW_USEDEFAULT, CW_USEDEFAULT,
-                           frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr,
-                           GetModuleHandleA(nullptr), nullptr);
+    hwnd = CreateWindowExA(0, kClassName, "GL test", style, CW_USEDEFAULT, CW_USEDEFAULT, frame.right - frame.left,
+                           frame.bottom - frame.top, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
     if (!hwnd) {
         fail("CreateWindowExA");
         return;

@@ -26,8 +26,8 @@ bool sharedDataMissing(const std::string& relative = std::string());
 std::string sharedDataSkipReason();
 
 // Skips the rest of a test that needs the shared folder when it is missing.
-#define SKIP_WITHOUT_SHARED_DATA()                                                                                \
-    if (sharedDataMissing())                                                                                       \
+#define SKIP_WITHOUT_SHARED_DATA()                                                                                     \
+    if (sharedDataMissing())                                                                                           \
     GTEST_SKIP() << sharedDataSkipReason()
 
 // A fresh path in the build tree's scratch folder (the folder is created).

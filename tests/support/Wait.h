@@ -77,7 +77,7 @@ public:
     using Job = std::function<void(HWND window)>;
 
     ModalDriver(const char* what, Find find, Job job)
-        : what(what), testThread(GetCurrentThreadId()), thread([this, find, job] { run(find, job); })
+            : what(what), testThread(GetCurrentThreadId()), thread([this, find, job] { run(find, job); })
     {
     }
     ~ModalDriver()

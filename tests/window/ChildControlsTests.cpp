@@ -48,8 +48,7 @@ protected:
         // Not the program's own module, so that the stored handle is seen
         // to be the one used.
         appInstance = GetModuleHandleA("user32.dll");
-        ASSERT_TRUE(parent.create(0, "Parent", WS_POPUP | WS_BORDER, 20, 20, 400, 300, nullptr,
-                                  nullptr));
+        ASSERT_TRUE(parent.create(0, "Parent", WS_POPUP | WS_BORDER, 20, 20, 400, 300, nullptr, nullptr));
     }
     void TearDown() override
     {
@@ -71,24 +70,20 @@ TEST_F(ChildControls, KindsHaveTheirClassStyleIdAndFont)
         DWORD exStyle;
         int id;
     } cases[] = {
-        {"push button", [](HWND p) { return createPushButton(p, "Text", 7, 9, 110, 23, 41); },
-         "Button", 0x50030000, 0, 41},
-        {"check box", [](HWND p) { return createCheckBox(p, "Text", 7, 9, 110, 23, 42); },
-         "Button", 0x50030003, 0, 42},
-        {"label", [](HWND p) { return createLabel(p, "Text", 7, 9, 110, 23, 0); }, "Static",
-         0x50000000, 0, 0},
-        {"right-aligned label",
-         [](HWND p) { return createLabel(p, "Text", 7, 9, 110, 23, SS_RIGHT); }, "Static",
+        {"push button", [](HWND p) { return createPushButton(p, "Text", 7, 9, 110, 23, 41); }, "Button", 0x50030000, 0,
+         41},
+        {"check box", [](HWND p) { return createCheckBox(p, "Text", 7, 9, 110, 23, 42); }, "Button", 0x50030003, 0, 42},
+        {"label", [](HWND p) { return createLabel(p, "Text", 7, 9, 110, 23, 0); }, "Static", 0x50000000, 0, 0},
+        {"right-aligned label", [](HWND p) { return createLabel(p, "Text", 7, 9, 110, 23, SS_RIGHT); }, "Static",
          0x50000002, 0, 0},
-        {"group box", [](HWND p) { return createGroupBox(p, "Text", 7, 9, 110, 23, false); },
-         "Button", 0x50000007, 0, 0},
-        {"group box with tab stop",
-         [](HWND p) { return createGroupBox(p, "Text", 7, 9, 110, 23, true); }, "Button",
+        {"group box", [](HWND p) { return createGroupBox(p, "Text", 7, 9, 110, 23, false); }, "Button", 0x50000007, 0,
+         0},
+        {"group box with tab stop", [](HWND p) { return createGroupBox(p, "Text", 7, 9, 110, 23, true); }, "Button",
          0x50010007, 0, 0},
-        {"edit box", [](HWND p) { return createEditBox(p, "Text", 7, 9, 110, 23, false); }, "Edit",
-         0x50010080, WS_EX_CLIENTEDGE, 0},
-        {"read-only edit box", [](HWND p) { return createEditBox(p, "Text", 7, 9, 110, 23, true); },
-         "Edit", 0x50010880, WS_EX_CLIENTEDGE, 0},
+        {"edit box", [](HWND p) { return createEditBox(p, "Text", 7, 9, 110, 23, false); }, "Edit", 0x50010080,
+         WS_EX_CLIENTEDGE, 0},
+        {"read-only edit box", [](HWND p) { return createEditBox(p, "Text", 7, 9, 110, 23, true); }, "Edit", 0x50010880,
+         WS_EX_CLIENTEDGE, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -104,8 +99,7 @@ TEST_F(ChildControls, KindsHaveTheirClassStyleIdAndFont)
         EXPECT_EQ(GetParent(control), parent.hwnd);
         EXPECT_EQ(windowText(control), "Text");
         EXPECT_EQ(fontOf(control), defaultGuiFont());
-        EXPECT_EQ(reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(control, GWLP_HINSTANCE)),
-                  appInstance);
+        EXPECT_EQ(reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(control, GWLP_HINSTANCE)), appInstance);
 
         RECT r = {};
         GetWindowRect(control, &r);

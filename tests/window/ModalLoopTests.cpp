@@ -16,10 +16,7 @@ const DWORD kPlainStyle = WS_POPUP | WS_BORDER;
 
 class ModalLoop : public testing::Test {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(owner.create(0, "Owner", kPlainStyle, 40, 40, 300, 200, nullptr, nullptr));
-    }
+    void SetUp() override { ASSERT_TRUE(owner.create(0, "Owner", kPlainStyle, 40, 40, 300, 200, nullptr, nullptr)); }
     void TearDown() override
     {
         if (modal.hwnd)
@@ -160,8 +157,7 @@ TEST_F(ModalLoop, AutoDeleteWindowEndsItsOwnLoop)
 {
     int deletions = 0;
     auto* dialog = new RecordingWindow(true, &deletions);
-    ASSERT_TRUE(dialog->create(WS_EX_TOOLWINDOW, "Self", kDialogStyle, 80, 80, 200, 100, owner.hwnd,
-                               nullptr));
+    ASSERT_TRUE(dialog->create(WS_EX_TOOLWINDOW, "Self", kDialogStyle, 80, 80, 200, 100, owner.hwnd, nullptr));
     dialog->on(WM_APP, [dialog](WPARAM, LPARAM) -> LRESULT {
         dialog->endModal(7);
         return 0;
@@ -195,8 +191,7 @@ TEST_F(ModalLoop, WaitsWithoutSpinning)
     auto ticks = [](const FILETIME& t) {
         return (static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
     };
-    const unsigned long long busyMs =
-        (ticks(kernel1) - ticks(kernel0) + ticks(user1) - ticks(user0)) / 10000;
+    const unsigned long long busyMs = (ticks(kernel1) - ticks(kernel0) + ticks(user1) - ticks(user0)) / 10000;
     EXPECT_GE(elapsed, 350u);
     EXPECT_LT(busyMs, elapsed / 8) << "busy " << busyMs << " ms of " << elapsed << " ms";
 }
@@ -219,9 +214,8 @@ TEST_F(ModalLoop, DialogKeysOnAChildBecomeCommands)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         ASSERT_TRUE(openModal());
-        HWND child = CreateWindowExA(0, "BUTTON", "Child", WS_CHILD | WS_VISIBLE | WS_TABSTOP, 5, 5,
-                                     60, 20, modal.hwnd, reinterpret_cast<HMENU>(50),
-                                     GetModuleHandleA(nullptr), nullptr);
+        HWND child = CreateWindowExA(0, "BUTTON", "Child", WS_CHILD | WS_VISIBLE | WS_TABSTOP, 5, 5, 60, 20, modal.hwnd,
+                                     reinterpret_cast<HMENU>(50), GetModuleHandleA(nullptr), nullptr);
         ASSERT_NE(child, nullptr);
         modal.on(WM_COMMAND, [&](WPARAM wParam, LPARAM) -> LRESULT {
             modal.endModal(100 + LOWORD(wParam));
@@ -245,8 +239,8 @@ TEST_F(ModalLoop, DialogKeysOnAChildBecomeCommands)
 
 struct RawWindow : WindowGuard {
     RawWindow(DWORD style, int x, int y, int width, int height, HWND parent)
-        : WindowGuard{CreateWindowExA(0, "STATIC", "", style, x, y, width, height, parent, nullptr,
-                                      GetModuleHandleA(nullptr), nullptr)}
+            : WindowGuard{CreateWindowExA(0, "STATIC", "", style, x, y, width, height, parent, nullptr,
+                                          GetModuleHandleA(nullptr), nullptr)}
     {
     }
 };

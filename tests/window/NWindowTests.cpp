@@ -134,8 +134,7 @@ TEST(NWindowSystemMenu, OffersSizingOnlyWithAThickFrame)
         bool sizable;
     } cases[] = {
         {"thick frame", WS_OVERLAPPEDWINDOW, true},
-        {"fixed frame", WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX,
-         false},
+        {"fixed frame", WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -226,8 +225,7 @@ TEST(NWindowRealInput, DoubleClickArrivesAsTwoFullClicks)
     w.seen.clear();
 
     INPUT clicks[4] = {};
-    const DWORD flags[4] = {MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP, MOUSEEVENTF_LEFTDOWN,
-                            MOUSEEVENTF_LEFTUP};
+    const DWORD flags[4] = {MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP, MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP};
     for (int i = 0; i < 4; ++i) {
         clicks[i].type = INPUT_MOUSE;
         clicks[i].mi.dwFlags = flags[i];
@@ -244,8 +242,7 @@ TEST(NWindowRealInput, DoubleClickArrivesAsTwoFullClicks)
                 buttons.push_back(s.message);
         Sleep(10);
     }
-    const std::vector<UINT> expected = {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDOWN,
-                                        WM_LBUTTONDBLCLK, WM_LBUTTONUP};
+    const std::vector<UINT> expected = {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDOWN, WM_LBUTTONDBLCLK, WM_LBUTTONUP};
     EXPECT_EQ(buttons, expected);
 }
 
@@ -269,8 +266,8 @@ protected:
 TEST_F(NWindowControl, ReceivesAttachedFirstAndKeepsTheControlWorking)
 {
     RecordingWindow check;
-    ASSERT_TRUE(check.createControl("BUTTON", 0, "Check", WS_CHILD | BS_AUTOCHECKBOX, 5, 5, 80, 20,
-                                    parent.hwnd, reinterpret_cast<HMENU>(7)));
+    ASSERT_TRUE(check.createControl("BUTTON", 0, "Check", WS_CHILD | BS_AUTOCHECKBOX, 5, 5, 80, 20, parent.hwnd,
+                                    reinterpret_cast<HMENU>(7)));
     ASSERT_FALSE(check.seen.empty());
     EXPECT_EQ(check.seen.front().message, NWM_ATTACHED);
     EXPECT_EQ(NWindow::fromHandle(check.hwnd), &check);
@@ -308,8 +305,8 @@ TEST_F(NWindowControl, DestroyedControlIsUnboundAndGetsItsProcedureBack)
         boundDuringNcDestroy = NWindow::fromHandle(window) == &edit && IsWindow(window);
         return NWindow::callPreviousProc(window, WM_NCDESTROY, 0, 0);
     });
-    procUnderOuter = reinterpret_cast<WNDPROC>(
-        SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(outerSubclass)));
+    procUnderOuter =
+        reinterpret_cast<WNDPROC>(SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(outerSubclass)));
     EXPECT_EQ(procUnderOuter, &NWindow::subclassWindowProc);
     procAfterNcDestroy = nullptr;
 
@@ -400,8 +397,8 @@ TEST_F(NWindowControl, DelegateOfAControlKeepsTheControlWorking)
 {
     RecordingDelegate handler;
     RecordingWindow check;
-    ASSERT_TRUE(check.createControl("BUTTON", 0, "Check", WS_CHILD | BS_AUTOCHECKBOX, 5, 5, 80, 20,
-                                    parent.hwnd, nullptr, &handler));
+    ASSERT_TRUE(check.createControl("BUTTON", 0, "Check", WS_CHILD | BS_AUTOCHECKBOX, 5, 5, 80, 20, parent.hwnd,
+                                    nullptr, &handler));
     SendMessageA(check.hwnd, BM_SETCHECK, BST_CHECKED, 0);
     EXPECT_EQ(SendMessageA(check.hwnd, BM_GETCHECK, 0, 0), BST_CHECKED);
     EXPECT_TRUE(check.seen.empty());
@@ -427,8 +424,8 @@ TEST(NWindowLifetime, DeletedObjectLeavesItsWindowUnbound)
 TEST_F(NWindowControl, DeletedObjectGivesTheControlItsProcedureBack)
 {
     auto* check = new RecordingWindow;
-    ASSERT_TRUE(check->createControl("BUTTON", 0, "Check", WS_CHILD | BS_AUTOCHECKBOX, 5, 5, 80, 20,
-                                     parent.hwnd, nullptr));
+    ASSERT_TRUE(
+        check->createControl("BUTTON", 0, "Check", WS_CHILD | BS_AUTOCHECKBOX, 5, 5, 80, 20, parent.hwnd, nullptr));
     HWND window = check->hwnd;
     const WNDPROC original = check->prevWndProc;
     delete check;

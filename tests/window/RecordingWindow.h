@@ -29,7 +29,7 @@ public:
     using Reaction = std::function<LRESULT(WPARAM, LPARAM)>;
 
     explicit RecordingWindow(bool autoDelete = false, int* deletions = nullptr)
-        : NWindow(autoDelete), deletions(deletions)
+            : NWindow(autoDelete), deletions(deletions)
     {
     }
     ~RecordingWindow() override
@@ -107,8 +107,7 @@ public:
         KillTimer(nullptr, timer);
         MSG msg;
         if (expired)
-            while (PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
-            }
+            while (PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) { }
     }
     LoopTimeout(const LoopTimeout&) = delete;
     LoopTimeout& operator=(const LoopTimeout&) = delete;
