@@ -6,7 +6,7 @@
 // cursor back, also when an exception passes.
 class WaitCursorGuard {
 public:
-    WaitCursorGuard() : previous(SetCursor(LoadCursorA(nullptr, IDC_WAIT))) { }
+    WaitCursorGuard() : previous(SetCursor(LoadCursorA(nullptr, IDC_WAIT))) {}
     ~WaitCursorGuard() { SetCursor(previous); }
     WaitCursorGuard(const WaitCursorGuard&) = delete;
     WaitCursorGuard& operator=(const WaitCursorGuard&) = delete;

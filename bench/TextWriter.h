@@ -11,7 +11,7 @@
 // dominate the run time on files of hundreds of megabytes.
 class TextWriter {
 public:
-    explicit TextWriter(std::FILE* file) : file(file), buffer(kSize) { }
+    explicit TextWriter(std::FILE* file) : file(file), buffer(kSize) {}
     TextWriter(const TextWriter&) = delete;
     TextWriter& operator=(const TextWriter&) = delete;
     ~TextWriter() { flush(); }

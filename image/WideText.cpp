@@ -19,7 +19,7 @@ constexpr char16_t kSwappedMark = 0xFFFE;
 // byte pair loses a byte.
 class BinaryScope {
 public:
-    explicit BinaryScope(std::FILE* stream) : stream(stream), mode(rt::setStreamMode(stream, rt::kBinaryMode)) { }
+    explicit BinaryScope(std::FILE* stream) : stream(stream), mode(rt::setStreamMode(stream, rt::kBinaryMode)) {}
     ~BinaryScope()
     {
         if (mode != -1)

@@ -139,7 +139,7 @@ namespace {
 
 // A read-only stream over a binary file, translated like msvcrt's text mode.
 struct TextStream {
-    explicit TextStream(std::FILE* file) : file(file), reader(file) { }
+    explicit TextStream(std::FILE* file) : file(file), reader(file) {}
     std::FILE* file;
     TextModeReader reader;
 };

@@ -52,7 +52,7 @@ long long remainingBytes(std::FILE* stream);
 // bytes the same way. The stream stays the caller's.
 class TextModeReader {
 public:
-    explicit TextModeReader(std::FILE* binary) : file(binary) { }
+    explicit TextModeReader(std::FILE* binary) : file(binary) {}
     TextModeReader(const TextModeReader&) = delete;
     TextModeReader& operator=(const TextModeReader&) = delete;
 

@@ -199,7 +199,7 @@ protected:
         if (viewer.hwnd)
             DestroyWindow(viewer.hwnd);
         MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) { }
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {}
     }
 
     void dropLists()

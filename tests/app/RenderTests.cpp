@@ -133,7 +133,7 @@ void PrintTo(const SameView& view, std::ostream* out)
     *out << view.name;
 }
 
-class RenderViewTest : public RenderTest, public ::testing::WithParamInterface<SameView> { };
+class RenderViewTest : public RenderTest, public ::testing::WithParamInterface<SameView> {};
 
 } // namespace
 

@@ -81,7 +81,7 @@ std::string manifestOf(const std::string& path)
     return text;
 }
 
-class ProgramResources : public ::testing::TestWithParam<Program> { };
+class ProgramResources : public ::testing::TestWithParam<Program> {};
 
 } // namespace
 

@@ -92,7 +92,7 @@ inline bool isBackground(const Rgb& c)
 // otherwise, ending the modal loop that shows it, and the test fails.
 class MessageBoxWatcher {
 public:
-    MessageBoxWatcher() : testThread(GetCurrentThreadId()), thread([this] { run(); }) { }
+    MessageBoxWatcher() : testThread(GetCurrentThreadId()), thread([this] { run(); }) {}
     ~MessageBoxWatcher()
     {
         stop = true;
@@ -113,7 +113,7 @@ private:
     {
         for (;;) {
             HWND box = nullptr;
-            while (!waitFor([&] { return stop || (box = findShownWindow("#32770", "Corvasi")) != nullptr; })) { }
+            while (!waitFor([&] { return stop || (box = findShownWindow("#32770", "Corvasi")) != nullptr; })) {}
             if (!box)
                 return;
             // The message is the box's text control; wait until it is filled.
@@ -181,7 +181,7 @@ protected:
         // Take the quit message the window posted, so it does not end the
         // next test's loop.
         MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) { }
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {}
     }
 
     // Lets the window handle what a menu or dialog left behind: the commands

@@ -195,7 +195,7 @@ TEST_F(BitmapFont, DrawTextLeavesMatricesAndModeAsTheyWere)
     const std::vector<GLfloat> modelview = matrix(GL_MODELVIEW_MATRIX);
     // NOTE: Wine's wglUseFontBitmapsA leaves GL_OUT_OF_MEMORY behind although
     // every list is made; start from a clean error flag.
-    while (glGetError() != GL_NO_ERROR) { }
+    while (glGetError() != GL_NO_ERROR) {}
 
     context.drawText(5, 5, "Matrices");
 

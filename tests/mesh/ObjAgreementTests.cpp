@@ -196,7 +196,7 @@ class RandomObj {
 public:
     // A sound file has no index outside its pools and no Ctrl-Z, so that
     // it loads; of the others, two in five have a bad index now and then.
-    RandomObj(std::uint32_t seed, bool sound) : random(seed), sound(sound), badIndices(!sound && chance(40)) { }
+    RandomObj(std::uint32_t seed, bool sound) : random(seed), sound(sound), badIndices(!sound && chance(40)) {}
 
     // lines random lines, and longLines lines longer than a block among them.
     std::string file(int lines, int longLines)

@@ -107,7 +107,7 @@ public:
         KillTimer(nullptr, timer);
         MSG msg;
         if (expired)
-            while (PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) { }
+            while (PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {}
     }
     LoopTimeout(const LoopTimeout&) = delete;
     LoopTimeout& operator=(const LoopTimeout&) = delete;
