@@ -187,18 +187,6 @@ int environmentCount(const char* name, int fallback)
 
 class LongUseTest : public ViewerTest {
 protected:
-    // Names among 1 to upTo alive in the viewer's context, as isAlive
-    // (glIsTexture, glIsList) says.
-    int liveNames(GLboolean(APIENTRY* isAlive)(GLuint), GLuint upTo)
-    {
-        viewer.context.makeCurrent(nullptr);
-        int live = 0;
-        for (GLuint name = 1; name <= upTo; ++name)
-            live += isAlive(name) == GL_TRUE;
-        viewer.context.releaseCurrent();
-        return live;
-    }
-
     // Runs round(i) for i below warmUp, then counts what the process holds
     // around rounds more: the counts must agree (what names the rounds).
     void expectRoundsGiveBack(int warmUp, int rounds, const std::string& what, const std::function<bool(int)>& round)
@@ -247,14 +235,14 @@ TEST_F(LongUseTest, OpeningMeshes500TimesGivesBackTexturesListsHandlesAndMemory)
 
     for (int i = 0; i < 10; ++i)
         ASSERT_TRUE(open(i));
-    const int listsBefore = liveNames(glIsList, 0x10000); // the font's and the mesh's
+    const int listsBefore = liveNames(viewer, glIsList, 0x10000); // the font's and the mesh's
     ASSERT_NO_FATAL_FAILURE(expectRoundsGiveBack(0, 500, "500 meshes opened", open));
 
     EXPECT_EQ(0, watcher.count()) << watcher.lastText();
     std::printf("[ textures ] highest name used %u\n", highestName);
-    EXPECT_EQ(static_cast<int>(viewer.textures.entries.size()), liveNames(glIsTexture, highestName + 64))
+    EXPECT_EQ(static_cast<int>(viewer.textures.entries.size()), liveNames(viewer, glIsTexture, highestName + 64))
         << "every texture of a replaced mesh is deleted";
-    EXPECT_EQ(listsBefore, liveNames(glIsList, 0x10000)) << "every display list of a replaced mesh is deleted";
+    EXPECT_EQ(listsBefore, liveNames(viewer, glIsList, 0x10000)) << "every display list of a replaced mesh is deleted";
 }
 
 TEST_F(LongUseTest, CopyingAndSavingTheImage200TimesGivesBackHandlesAndMemory)

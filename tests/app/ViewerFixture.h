@@ -39,6 +39,18 @@ public:
 // What the window shows, read from the screen through GDI.
 // NOTE: Wine with llvmpipe: glReadPixels from GL_FRONT returns what was drawn
 // into the front buffer, not what the last swap put on screen.
+// Names among 1 to upTo alive in the viewer's context, as isAlive
+// (glIsTexture, glIsList) says.
+inline int liveNames(ViewerWindow& viewer, GLboolean(APIENTRY* isAlive)(GLuint), GLuint upTo)
+{
+    viewer.context.makeCurrent(nullptr);
+    int live = 0;
+    for (GLuint name = 1; name <= upTo; ++name)
+        live += isAlive(name) == GL_TRUE;
+    viewer.context.releaseCurrent();
+    return live;
+}
+
 inline Frame readFrame(ViewerWindow& viewer)
 {
     Frame frame;

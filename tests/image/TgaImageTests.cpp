@@ -55,6 +55,19 @@ std::string contents(const TgaImage& image)
                        static_cast<std::size_t>(image.width) * image.height * image.bytesPerPixel);
 }
 
+// Width x height, bytes a pixel, and whether it has alpha: "3x1, 4 bytes, alpha".
+std::string layout(const TgaImage& image)
+{
+    return std::to_string(image.width) + "x" + std::to_string(image.height) + ", " +
+           std::to_string(image.bytesPerPixel) + " bytes" + (image.hasAlpha ? ", alpha" : "");
+}
+
+std::string layout(int width, int height, int bytesPerPixel)
+{
+    return std::to_string(width) + "x" + std::to_string(height) + ", " + std::to_string(bytesPerPixel) + " bytes" +
+           (bytesPerPixel == 4 ? ", alpha" : "");
+}
+
 bool loadBytes(TgaImage& image, const std::string& name, const std::string& bytes)
 {
     const std::string path = scratchPath(name);
@@ -128,10 +141,7 @@ TEST(TgaLoad, DepthDecidesAlphaAndBytesPerPixel)
 
     // A 24-bit file loaded into the same image clears what the 32-bit one set.
     ASSERT_TRUE(loadBytes(image, "rgb.tga", tgaHeader(2, 1, 3, 24) + pixels({3, 4, 5})));
-    EXPECT_FALSE(image.hasAlpha);
-    EXPECT_EQ(3, image.bytesPerPixel);
-    EXPECT_EQ(1, image.width);
-    EXPECT_EQ(3, image.height);
+    EXPECT_EQ(layout(1, 3, 3), layout(image));
     EXPECT_EQ(pixels({3, 4, 5}), contents(image));
 }
 
@@ -223,10 +233,7 @@ TEST(TgaMalformed, LoadFailsAndKeepsTheImage)
         TgaImage empty;
         EXPECT_FALSE(empty.load(path.c_str()));
         EXPECT_EQ(nullptr, empty.pixels);
-        EXPECT_EQ(0, empty.width);
-        EXPECT_EQ(0, empty.height);
-        EXPECT_EQ(3, empty.bytesPerPixel);
-        EXPECT_FALSE(empty.hasAlpha);
+        EXPECT_EQ(layout(0, 0, 3), layout(empty));
 
         TgaImage image;
         const std::string before = pixels({5, 6, 7}, 4);
@@ -234,10 +241,7 @@ TEST(TgaMalformed, LoadFailsAndKeepsTheImage)
         const unsigned char* block = image.pixels;
         EXPECT_FALSE(image.load(path.c_str()));
         EXPECT_EQ(block, image.pixels);
-        EXPECT_EQ(3, image.width);
-        EXPECT_EQ(1, image.height);
-        EXPECT_EQ(4, image.bytesPerPixel);
-        EXPECT_TRUE(image.hasAlpha);
+        EXPECT_EQ(layout(3, 1, 4), layout(image));
         EXPECT_EQ(before, contents(image));
     }
 }
@@ -283,10 +287,7 @@ TEST(TgaSave, WritesBottomUpFileThatReadsBack)
 
         TgaImage again;
         ASSERT_TRUE(again.load(path.c_str()));
-        EXPECT_EQ(257, again.width);
-        EXPECT_EQ(2, again.height);
-        EXPECT_EQ(bpp, again.bytesPerPixel);
-        EXPECT_EQ(depth == 32, again.hasAlpha);
+        EXPECT_EQ(layout(257, 2, bpp), layout(again));
         EXPECT_EQ(contents(image), contents(again));
     }
 }
@@ -379,10 +380,7 @@ TEST(TgaShared, TrueColourFilesLoad)
         }
         TgaImage image;
         ASSERT_TRUE(image.load(sharedTga(f.path).c_str()));
-        EXPECT_EQ(f.width, image.width);
-        EXPECT_EQ(f.height, image.height);
-        EXPECT_EQ(f.bytesPerPixel, image.bytesPerPixel);
-        EXPECT_EQ(f.bytesPerPixel == 4, image.hasAlpha);
+        EXPECT_EQ(layout(f.width, f.height, f.bytesPerPixel), layout(image));
 
         // An uncompressed bottom-up file's pixels are its bytes after the
         // header and the ID field.

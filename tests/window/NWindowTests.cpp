@@ -118,9 +118,7 @@ TEST(NWindowClass, RegistersOnceWithTheFrameworkProcedure)
     RecordingWindow w;
     ASSERT_TRUE(w.createWithClass(name, nullptr, 0, "Own", kPopup, 0, 0, 100, 100, nullptr, nullptr));
     WindowGuard guard{w.hwnd};
-    char className[64] = {};
-    GetClassNameA(w.hwnd, className, sizeof className);
-    EXPECT_STREQ(className, name);
+    EXPECT_EQ(className(w.hwnd), name);
     EXPECT_GE(w.indexOf(WM_CREATE), 0);
 }
 
