@@ -82,8 +82,8 @@ void Mesh::removeEmptyMaterials()
 std::size_t Mesh::memoryBytes() const
 {
     std::size_t bytes = sizeof(*this) + positions.memoryBytes() + texCoords.memoryBytes() + normals.memoryBytes() +
-                        materials.capacity() * sizeof(materials[0]) + index.capacity() * sizeof(index[0]) +
-                        filePath.capacity() + directory.capacity();
+                        colors.memoryBytes() + materials.capacity() * sizeof(materials[0]) +
+                        index.capacity() * sizeof(index[0]) + filePath.capacity() + directory.capacity();
     for (const auto& material : materials)
         bytes += material->memoryBytes();
     return bytes;

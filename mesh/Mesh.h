@@ -15,6 +15,14 @@ struct TexCoord {
     double v = 0.0;
 };
 
+// A vertex colour, each channel 0 to 1, as a file that writes `v x y z r g b`
+// gives it.
+struct VertexColor {
+    float r = 1.0f;
+    float g = 1.0f;
+    float b = 1.0f;
+};
+
 // One corner of a face: indices into the mesh's three pools. Positions count
 // from 0; texture coordinates and normals count from 1, entry 0 of those
 // pools being the reserved (0, 0) and (0, 0, 0).
@@ -114,6 +122,10 @@ public:
     BlockArray<Vec3> positions;
     BlockArray<TexCoord> texCoords;
     BlockArray<Vec3> normals;
+    // Empty for a mesh without vertex colours; otherwise one per position
+    // (white for a position the file gave none). They then stand in for the
+    // materials' ambient and diffuse colours.
+    BlockArray<VertexColor> colors;
     std::vector<std::unique_ptr<Material>> materials;
     std::string filePath;
     std::string directory;
