@@ -177,6 +177,17 @@ TEST_F(ViewerTest, TexturedSquareShowsItsTexelsUpright)
     createViewer(writeMesh("textured", kPictureSquare, "newmtl picture\nKd 1 1 1\nmap_Kd quadrants.tga\n"));
     expectQuadrants(show());
     ASSERT_EQ(1u, viewer.textures.entries.size());
+
+    // The same picture at 250 x 150, which is scaled to 256 x 128.
+    writeFile(scratchPath("quadrants-250.tga"), tgaFile(250, 150, 3, [](int x, int y, int c) {
+                  static const int colours[4][3] = {{255, 0, 0}, {255, 255, 255}, {0, 0, 255}, {0, 255, 0}};
+                  return colours[(x >= 125) + 2 * (y >= 75)][c];
+              }));
+    viewer.openMesh(
+        writeMesh("textured-250", kPictureSquare, "newmtl picture\nKd 1 1 1\nmap_Kd quadrants-250.tga\n").c_str());
+    expectQuadrants(show());
+    ASSERT_EQ(1u, viewer.textures.entries.size());
+    EXPECT_EQ(250, viewer.textures.entries[0]->image.width);
 }
 
 TEST_F(ViewerTest, PngJpegAndBmpTexturesLookLikeTheTgaOfTheSamePicture)
