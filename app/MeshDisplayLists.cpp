@@ -7,7 +7,10 @@
 #include <cstdint>
 #include <new>
 
-void sendTriangles(const Mesh& mesh, const Material& material, bool pairPerTriangle)
+namespace {
+
+template <bool kColours>
+void sendFaces(const Mesh& mesh, const Material& material, bool pairPerTriangle)
 {
     if (!pairPerTriangle)
         glBegin(GL_TRIANGLES);
@@ -24,6 +27,10 @@ void sendTriangles(const Mesh& mesh, const Material& material, bool pairPerTrian
             const Vec3& p = mesh.positions[static_cast<std::size_t>(c.position)];
             glTexCoord2d(t.u, 1.0 - t.v);
             glNormal3d(n.x, n.y, n.z);
+            if (kColours) {
+                const VertexColor& k = mesh.colors[static_cast<std::size_t>(c.position)];
+                glColor3f(k.r, k.g, k.b);
+            }
             glVertex3d(p.x, p.y, p.z);
         }
         if (pairPerTriangle)
@@ -31,6 +38,16 @@ void sendTriangles(const Mesh& mesh, const Material& material, bool pairPerTrian
     }
     if (!pairPerTriangle)
         glEnd();
+}
+
+} // namespace
+
+void sendTriangles(const Mesh& mesh, const Material& material, bool pairPerTriangle)
+{
+    if (mesh.colors.empty())
+        sendFaces<false>(mesh, material, pairPerTriangle);
+    else
+        sendFaces<true>(mesh, material, pairPerTriangle);
 }
 
 // One corner as glTexCoord2d, glNormal3d and glVertex3d leave it with the
@@ -46,6 +63,9 @@ struct BatchVertex {
 // and normal as one met a little earlier in the batch shares its vertex, so
 // the driver lights it once: a small direct-mapped table remembers the
 // corners met last; a corner it has forgotten just gets a vertex of its own.
+// A corner's colour is its position's, so the colours of a mesh that has them
+// go in an array of their own beside the vertices, made for the first such
+// mesh: the batches of other meshes carry none.
 struct MeshDisplayLists::Batch {
     static constexpr std::size_t kCorners = 3 * 4096; // indices stay 16-bit
     static constexpr std::size_t kSlots = 1u << 12;
@@ -58,6 +78,7 @@ struct MeshDisplayLists::Batch {
     };
 
     BatchVertex vertices[kCorners];
+    std::unique_ptr<VertexColor[]> colours; // kCorners, or null
     GLushort indices[kCorners];
     Slot slots[kSlots];
     std::uint16_t stamp = 0;
@@ -84,6 +105,7 @@ struct MeshDisplayLists::Batch {
         }
     }
 
+    template <bool kColours>
     void add(const Mesh& mesh, const Corner& c)
     {
         const std::uint32_t h = static_cast<std::uint32_t>(c.position) * 73856093u ^
@@ -93,6 +115,8 @@ struct MeshDisplayLists::Batch {
         if (slot.stamp != stamp || slot.corner.position != c.position || slot.corner.texCoord != c.texCoord ||
             slot.corner.normal != c.normal) {
             slot = {c, stamp, static_cast<GLushort>(vertexCount)};
+            if (kColours)
+                colours[static_cast<std::size_t>(vertexCount)] = mesh.colors[static_cast<std::size_t>(c.position)];
             fill(mesh, c, vertices[vertexCount++]);
         }
         indices[indexCount++] = slot.vertex;
@@ -105,7 +129,22 @@ struct MeshDisplayLists::Batch {
         start();
     }
 
-    // Sends the triangles of one material, a batch at a time.
+    template <bool kColours>
+    void addFaces(const Mesh& mesh, const Material& material)
+    {
+        for (std::size_t f = 0; f < material.faceCount(); ++f) {
+            const Face face = material.face(f);
+            if (face.cornerCount != 3)
+                continue;
+            for (int j = 0; j < 3; ++j)
+                add<kColours>(mesh, face.corner(j));
+            if (static_cast<std::size_t>(indexCount) == kCorners)
+                flush();
+        }
+    }
+
+    // Sends the triangles of one material, a batch at a time. A mesh with
+    // colours needs the colour array (colours).
     void send(const Mesh& mesh, const Material& material)
     {
         glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
@@ -116,16 +155,16 @@ struct MeshDisplayLists::Batch {
         glEnableClientState(GL_TEXTURE_COORD_ARRAY);
         glEnableClientState(GL_NORMAL_ARRAY);
         glEnableClientState(GL_VERTEX_ARRAY);
-        start();
-        for (std::size_t f = 0; f < material.faceCount(); ++f) {
-            const Face face = material.face(f);
-            if (face.cornerCount != 3)
-                continue;
-            for (int j = 0; j < 3; ++j)
-                add(mesh, face.corner(j));
-            if (static_cast<std::size_t>(indexCount) == kCorners)
-                flush();
+        const bool coloured = !mesh.colors.empty();
+        if (coloured) {
+            glColorPointer(3, GL_FLOAT, sizeof(VertexColor), &colours[0].r);
+            glEnableClientState(GL_COLOR_ARRAY);
         }
+        start();
+        if (coloured)
+            addFaces<true>(mesh, material);
+        else
+            addFaces<false>(mesh, material);
         flush();
         glPopClientAttrib();
     }
@@ -135,10 +174,17 @@ MeshDisplayLists::MeshDisplayLists() = default;
 
 MeshDisplayLists::~MeshDisplayLists() = default;
 
-MeshDisplayLists::Batch* MeshDisplayLists::batch()
+MeshDisplayLists::Batch* MeshDisplayLists::batch(bool colours)
 {
     if (!batchBuffer)
         batchBuffer.reset(new (std::nothrow) Batch);
+    if (!batchBuffer)
+        return nullptr;
+    if (colours && !batchBuffer->colours) {
+        batchBuffer->colours.reset(new (std::nothrow) VertexColor[Batch::kCorners]);
+        if (!batchBuffer->colours)
+            return nullptr;
+    }
     return batchBuffer.get();
 }
 
@@ -178,7 +224,7 @@ void MeshDisplayLists::draw(const Mesh& mesh, std::size_t i)
 {
     if (source == &mesh && base)
         glCallList(base + static_cast<GLuint>(i));
-    else if (Batch* sender = batch())
+    else if (Batch* sender = batch(!mesh.colors.empty()))
         sender->send(mesh, *mesh.materials[i]);
     else
         sendTriangles(mesh, *mesh.materials[i], true);

@@ -11,9 +11,9 @@ class Material;
 class Mesh;
 
 // Sends the triangles of one material (faces of other corner counts are
-// skipped), each corner as texture coordinate (u, 1 - v), normal and
-// position. pairPerTriangle: every triangle in its own glBegin/glEnd pair;
-// otherwise all of them in one pair.
+// skipped), each corner as texture coordinate (u, 1 - v), normal, the colour
+// of its position when the mesh has colours, and position. pairPerTriangle: every triangle in its own glBegin/glEnd
+// pair; otherwise all of them in one pair.
 void sendTriangles(const Mesh& mesh, const Material& material, bool pairPerTriangle);
 
 // The triangles of every material of one mesh in display lists of the
@@ -23,7 +23,8 @@ void sendTriangles(const Mesh& mesh, const Material& material, bool pairPerTrian
 // from client arrays a batch at a time. The lists are recorded with
 // sendTriangles, all of a material in one glBegin/glEnd pair; the batches
 // hold the very values it sends, so all of them draw the same pixels. Only
-// geometry is sent: material colours and textures stay with the caller.
+// the corners are sent (with the vertex colours of a mesh that has them):
+// material colours, colour material and textures stay with the caller.
 //
 // The lists belong to the context that was current when they were recorded;
 // every operation needs that context current. release must be called before
@@ -55,9 +56,10 @@ public:
 
 private:
     struct Batch;
-    // The batch buffer, made on first use; null when there is no memory for
-    // it, and then triangles go one glBegin/glEnd pair each.
-    Batch* batch();
+    // The batch buffer, made on first use, with room for colours when asked;
+    // null when there is no memory for it, and then triangles go one
+    // glBegin/glEnd pair each.
+    Batch* batch(bool colours);
 
     std::unique_ptr<Batch> batchBuffer;
     const Mesh* source = nullptr; // the mesh the lists or the failure belong to

@@ -25,8 +25,10 @@ public:
     TextureEntry(const TextureEntry&) = delete;
     TextureEntry& operator=(const TextureEntry&) = delete;
 
-    // Reads the picture file (TGA, PNG, JPEG or BMP) and uploads it. False,
-    // with no texture, when the file cannot be read, a side is not a power
-    // of two or is larger than the driver's GL_MAX_TEXTURE_SIZE.
+    // Reads the picture file (TGA, PNG, JPEG or BMP) and uploads it. A side
+    // that is not a power of two, or is larger than the driver's
+    // GL_MAX_TEXTURE_SIZE, is scaled to the nearest power of two that the
+    // driver takes; image keeps the picture as read. False, with no texture,
+    // when the file cannot be read or scaled.
     bool loadFromFile(const char* file, bool mipmaps);
 };

@@ -157,10 +157,23 @@ void ViewerWindow::drawMaterials(bool fast)
         glMaterialfv(GL_FRONT_AND_BACK, GL_EMISSION, emission);
         glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, material->shininess);
 
+        // Vertex colours stand in for the ambient and diffuse colour. The
+        // material's own values come back afterwards, so that nothing of the
+        // corners' colours is left to the next mesh.
+        const bool coloured = !mesh->colors.empty();
+        if (coloured) {
+            glPushAttrib(GL_CURRENT_BIT | GL_LIGHTING_BIT);
+            glColorMaterial(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE);
+            glEnable(GL_COLOR_MATERIAL);
+        }
+
         if (fast)
             meshLists.draw(*mesh, i);
         else
             sendTriangles(*mesh, *material, true);
+
+        if (coloured)
+            glPopAttrib();
 
         if (texture)
             glDisable(GL_TEXTURE_2D);

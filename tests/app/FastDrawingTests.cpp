@@ -2,7 +2,8 @@
 // recorded, and from the lists after, shows exactly the pixels of the mesh
 // drawn triangle by triangle, each in its own glBegin/glEnd pair: textured
 // and untextured materials, polygons split into fans, generated normals,
-// overlapping materials, near-plane clipping, plain and anaglyph frames.
+// overlapping materials, vertex colours, near-plane clipping, plain and
+// anaglyph frames.
 // The lists follow the mesh that is open, however fast meshes are opened, and leave texture lookups as they
 // were: a texture file that failed is not read again until the next mesh.
 
@@ -222,6 +223,36 @@ protected:
         return readFrame(viewer);
     }
 
+    // The mesh on show from the start view, turned so that back faces and
+    // grazing light show, then close up, where the near plane cuts
+    // triangles: plain and anaglyph frames drawn triangle by triangle, in
+    // batches and from lists are the same.
+    void expectEveryWayToDrawTheSamePixels()
+    {
+        for (int view = 0; view < 3; ++view) {
+            if (view == 1) {
+                SendMessageA(viewer.hwnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(200, 200));
+                SendMessageA(viewer.hwnd, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(260, 235));
+                SendMessageA(viewer.hwnd, WM_LBUTTONUP, 0, MAKELPARAM(260, 235));
+            } else if (view == 2) {
+                for (int notch = 0; notch < 14; ++notch)
+                    SendMessageA(viewer.hwnd, WM_MOUSEWHEEL, MAKEWPARAM(0, 120), 0);
+            }
+            for (bool anaglyph : {false, true}) {
+                SCOPED_TRACE(std::string(anaglyph ? "anaglyph" : "plain") + " frame, view " + std::to_string(view));
+                const Frame reference = frame(anaglyph, true);
+                EXPECT_GT(distinctColours(reference), 200) << "too plain a picture to compare";
+                // As after opening: a frame in batches, then the lists recorded
+                // once it is shown, and the frames after it from them.
+                dropLists();
+                EXPECT_EQ("", difference(reference, frame(anaglyph))) << "drawn in batches";
+                ASSERT_FALSE(viewer.meshLists.ready()) << "lists recorded inside the frame";
+                ASSERT_TRUE(pumpUntil([&] { return viewer.meshLists.ready(); })) << "lists never recorded";
+                EXPECT_EQ("", difference(reference, frame(anaglyph))) << "drawn from display lists";
+            }
+        }
+    }
+
     ReferenceViewer viewer;
 };
 
@@ -235,34 +266,32 @@ TEST_F(FastDrawingTest, ListsDrawEveryPixelAsEachTriangleInItsOwnPairDoes)
     for (const auto& material : viewer.mesh->materials)
         triangles += material->faceCount();
     ASSERT_GT(triangles, 50000u);
-
-    // The start view; turned so that back faces and grazing light show; then
-    // close up, where the near plane cuts triangles.
-    for (int view = 0; view < 3; ++view) {
-        if (view == 1) {
-            SendMessageA(viewer.hwnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(200, 200));
-            SendMessageA(viewer.hwnd, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(260, 235));
-            SendMessageA(viewer.hwnd, WM_LBUTTONUP, 0, MAKELPARAM(260, 235));
-        } else if (view == 2) {
-            for (int notch = 0; notch < 14; ++notch)
-                SendMessageA(viewer.hwnd, WM_MOUSEWHEEL, MAKEWPARAM(0, 120), 0);
-        }
-        for (bool anaglyph : {false, true}) {
-            SCOPED_TRACE(std::string(anaglyph ? "anaglyph" : "plain") + " frame, view " + std::to_string(view));
-            const Frame reference = frame(anaglyph, true);
-            EXPECT_GT(distinctColours(reference), 200) << "too plain a picture to compare";
-            // As after opening: a frame in batches, then the lists recorded
-            // once it is shown, and the frames after it from them.
-            dropLists();
-            EXPECT_EQ("", difference(reference, frame(anaglyph))) << "drawn in batches";
-            ASSERT_FALSE(viewer.meshLists.ready()) << "lists recorded inside the frame";
-            ASSERT_TRUE(pumpUntil([&] { return viewer.meshLists.ready(); })) << "lists never recorded";
-            EXPECT_EQ("", difference(reference, frame(anaglyph))) << "drawn from display lists";
-        }
-    }
+    expectEveryWayToDrawTheSamePixels();
     // Both textures read, the missing one asked for and refused.
     ASSERT_EQ(3u, viewer.textures.entries.size());
     EXPECT_FALSE(viewer.textures.entries[2]->valid);
+}
+
+TEST_F(FastDrawingTest, VertexColoursAreDrawnAlikeEveryWay)
+{
+    writeGridTextures();
+    const std::string path = writeMesh("fast-coloured", gridObj(100), kGridMtl);
+    createViewer(path);
+    const Frame plain = frame(false);
+    // Colours that change from vertex to vertex, some of them white.
+    colourVertices(viewer, [](std::size_t i) {
+        if (i % 7 == 0)
+            return VertexColor{};
+        return VertexColor{static_cast<float>(i % 5) / 4, static_cast<float>(i % 3) / 2,
+                           static_cast<float>(i % 11) / 10};
+    });
+    EXPECT_NE("", difference(plain, frame(false, true))) << "the colours do not show";
+    expectEveryWayToDrawTheSamePixels();
+
+    // Opened again, without colours: drawn as the materials say.
+    viewer.openMesh(path.c_str());
+    EXPECT_EQ("", difference(plain, frame(false)));
+    EXPECT_EQ("", difference(plain, frame(false, true)));
 }
 
 TEST_F(FastDrawingTest, OpeningAnotherMeshDrawsThatMeshNotTheListsOfTheLastOne)

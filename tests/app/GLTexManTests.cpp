@@ -1,7 +1,7 @@
 // GLTexMan in a real rendering context, on TGA files written here: one
-// upload per path whatever its letter case, refused sizes that are not read
-// again, the texels OpenGL got (read back), deletion on clear and the
-// warning of a manager destroyed with entries left.
+// upload per path whatever its letter case, sides scaled to powers of two,
+// refused files that are not read again, the texels OpenGL got (read back),
+// deletion on clear and the warning of a manager destroyed with entries left.
 
 #include "app/GLTexMan.h"
 
@@ -101,46 +101,94 @@ TEST_F(GLTexManTest, SamePathInAnyCaseIsReadOnce)
     EXPECT_EQ(2u, textures.entries.size());
 }
 
-TEST_F(GLTexManTest, SidesMustBePowersOfTwoThatTheDriverTakes)
+TEST_F(GLTexManTest, SidesAreScaledToTheNearestPowersOfTwoThatTheDriverTakes)
 {
     struct Case {
-        int width, height;
-        bool accepted;
+        int width, height; // of the file
+        int uploadedWidth, uploadedHeight;
     };
     GLint largest = 0;
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &largest);
     ASSERT_LE(largest, 32768) << "twice the largest side no longer fits a TGA header";
+    // Nearest by ratio: 724 lies below 512 * sqrt(2), 725 above it.
     const Case cases[] = {
-        {256, 128, true}, {1, 1, true},     {2, 64, true},      {100, 100, false},       {3, 4, false},
-        {4, 3, false},    {256, 96, false}, {largest, 1, true}, {2 * largest, 1, false}, {1, 2 * largest, false},
+        {256, 128, 256, 128},
+        {1, 1, 1, 1},
+        {2, 64, 2, 64},
+        {100, 100, 128, 128},
+        {3, 4, 4, 4},
+        {4, 3, 4, 4},
+        {256, 96, 256, 128},
+        {250, 150, 256, 128},
+        {724, 1, 512, 1},
+        {1, 725, 1, 1024},
+        {largest, 1, largest, 1},
+        {2 * largest, 1, largest, 1},
+        {1, largest * 3 / 2, 1, largest},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.width << " x " << c.height);
         const std::string path =
             writeTga("size-" + std::to_string(c.width) + "x" + std::to_string(c.height) + ".tga", c.width, c.height);
         TextureEntry* entry = textures.getTexture(path.c_str());
-        EXPECT_EQ(c.accepted, entry != nullptr);
-        ASSERT_FALSE(textures.entries.empty());
-        const TextureEntry& listed = *textures.entries.back();
-        EXPECT_EQ(c.accepted, listed.valid);
-        // The picture was decoded either way.
-        EXPECT_EQ(c.width, listed.image.width);
-        EXPECT_EQ(c.height, listed.image.height);
-        if (entry) {
-            GLint width = 0, height = 0;
-            glBindTexture(GL_TEXTURE_2D, entry->glName);
-            glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
-            glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &height);
-            EXPECT_EQ(c.width, width);
-            EXPECT_EQ(c.height, height);
-        }
+        ASSERT_NE(entry, nullptr);
+        EXPECT_TRUE(entry->valid);
+        // The picture is kept as decoded.
+        EXPECT_EQ(c.width, entry->image.width);
+        EXPECT_EQ(c.height, entry->image.height);
+        GLint width = 0, height = 0;
+        glBindTexture(GL_TEXTURE_2D, entry->glName);
+        glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
+        glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &height);
+        EXPECT_EQ(c.uploadedWidth, width);
+        EXPECT_EQ(c.uploadedHeight, height);
     }
     EXPECT_EQ(sizeof cases / sizeof cases[0], textures.entries.size());
 }
 
+TEST_F(GLTexManTest, ScaledPicturesKeepTheirCornersAndAlpha)
+{
+    // 250 x 150 in four quadrants of four colours, alpha included, scaled to
+    // 256 x 128: each corner texel is filtered from the corner pixel and
+    // about a hundredth of its neighbours (the filter wraps around).
+    auto quadrants = [](int x, int y, int c) {
+        static const int colours[4][4] = {{200, 30, 10, 255}, {20, 210, 40, 128}, {50, 60, 220, 64}, {250, 240, 5, 0}};
+        return colours[(x >= 125) + 2 * (y >= 75)][c];
+    };
+    for (int bytesPerPixel : {3, 4}) {
+        SCOPED_TRACE(testing::Message() << bytesPerPixel << " bytes a pixel");
+        const std::string path = scratchPath("quadrants.tga");
+        ASSERT_TRUE(writeFile(path, tgaFile(250, 150, bytesPerPixel, quadrants)));
+        glPixelStorei(GL_PACK_ALIGNMENT, 4);
+        TextureEntry* entry = textures.getTexture(path.c_str());
+        ASSERT_NE(entry, nullptr);
+        GLint packAlignment = 0;
+        glGetIntegerv(GL_PACK_ALIGNMENT, &packAlignment);
+        EXPECT_EQ(4, packAlignment) << "the read-back alignment must stay as it was";
+
+        std::vector<unsigned char> bgra(256 * 128 * 4);
+        glBindTexture(GL_TEXTURE_2D, entry->glName);
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glGetTexImage(GL_TEXTURE_2D, 0, GL_BGRA_EXT, GL_UNSIGNED_BYTE, bgra.data());
+        const int corners[4][4] = {{0, 0, 0, 0},
+                                   {255, 0, 249, 0},
+                                   {0, 127, 0, 149},
+                                   {255, 127, 249, 149}}; // s, t, x, y
+        for (const auto& corner : corners) {
+            const unsigned char* got = &bgra[(static_cast<std::size_t>(corner[1]) * 256 + corner[0]) * 4];
+            for (int ch = 0; ch < 4; ++ch) {
+                const int want = ch < bytesPerPixel ? quadrants(corner[2], corner[3], ch) : 255;
+                EXPECT_NEAR(want, got[ch], 4) << "texel " << corner[0] << ", " << corner[1] << " channel " << ch;
+            }
+        }
+        textures.clear();
+    }
+}
+
 TEST_F(GLTexManTest, UnusableFileIsNotReadAgainUntilClear)
 {
-    const std::string path = writeTga("odd.tga", 100, 100);
+    const std::string path = scratchPath("odd.tga");
+    ASSERT_TRUE(writeFile(path, "not a picture"));
     const std::string missing = scratchPath("missing.tga");
     EXPECT_EQ(nullptr, textures.getTexture(path.c_str()));
     EXPECT_EQ(nullptr, textures.getTexture(missing.c_str()));
@@ -154,7 +202,6 @@ TEST_F(GLTexManTest, UnusableFileIsNotReadAgainUntilClear)
     EXPECT_EQ(nullptr, textures.getTexture(path.c_str()));
     EXPECT_EQ(nullptr, textures.getTexture(missing.c_str()));
     EXPECT_EQ(2u, textures.entries.size());
-    EXPECT_EQ(100, textures.entries[0]->image.width);
 
     // After a clear they are read afresh.
     textures.clear();

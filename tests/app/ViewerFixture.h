@@ -4,6 +4,7 @@
 // from its rendering context.
 
 #include "app/ViewerWindow.h"
+#include "mesh/Mesh.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/Wait.h"
 
@@ -236,6 +237,17 @@ protected:
     ViewerWindow viewer;
     bool sawQuit = false;
 };
+
+// Gives the mesh on show colour(i) as the colour of position i, as a file of
+// `v x y z r g b` lines does, and drops display lists recorded without them.
+inline void colourVertices(ViewerWindow& viewer, const std::function<VertexColor(std::size_t)>& colour)
+{
+    for (std::size_t i = 0; i < viewer.mesh->positions.size(); ++i)
+        viewer.mesh->colors.push_back(colour(i));
+    viewer.context.makeCurrent(nullptr);
+    viewer.meshLists.release();
+    viewer.context.releaseCurrent();
+}
 
 // Writes an OBJ (and its MTL when given) to the scratch folder.
 inline std::string writeMesh(const std::string& name, const std::string& obj, const std::string& mtl = std::string())

@@ -177,6 +177,44 @@ TEST_F(ViewerTest, TexturedSquareShowsItsTexelsUpright)
     createViewer(writeMesh("textured", kPictureSquare, "newmtl picture\nKd 1 1 1\nmap_Kd quadrants.tga\n"));
     expectQuadrants(show());
     ASSERT_EQ(1u, viewer.textures.entries.size());
+
+    // The same picture at 250 x 150, which is scaled to 256 x 128.
+    writeFile(scratchPath("quadrants-250.tga"), tgaFile(250, 150, 3, [](int x, int y, int c) {
+                  static const int colours[4][3] = {{255, 0, 0}, {255, 255, 255}, {0, 0, 255}, {0, 255, 0}};
+                  return colours[(x >= 125) + 2 * (y >= 75)][c];
+              }));
+    viewer.openMesh(
+        writeMesh("textured-250", kPictureSquare, "newmtl picture\nKd 1 1 1\nmap_Kd quadrants-250.tga\n").c_str());
+    expectQuadrants(show());
+    ASSERT_EQ(1u, viewer.textures.entries.size());
+    EXPECT_EQ(250, viewer.textures.entries[0]->image.width);
+}
+
+TEST_F(ViewerTest, VertexColoursStandInForTheMaterialsAndLeaveTheNextMeshAsItWas)
+{
+    // A black square whose bottom corners are dark red and top corners dark
+    // blue.
+    const std::string path = writeMesh("coloured-square", square(), squareMtl("Kd 0 0 0"));
+    createViewer(path);
+    const Frame black = show();
+    colourVertices(viewer, [](std::size_t i) { return i < 2 ? VertexColor{0.5, 0, 0} : VertexColor{0, 0, 0.5}; });
+    const Frame coloured = show();
+
+    // Each corner lit as a material of its colour would be: ambient 0.2 +
+    // 0.2, diffuse almost head on, no emission (Ka x Kd is 0). Red fades
+    // into blue.
+    const double corner = 0.5 * (0.4 + 6.0 / std::sqrt(0.25 + 0.25 + 36.0));
+    const int half = static_cast<int>(std::lround(255 * corner / 2));
+    const Rgb centre = coloured.at(256, 256), bottom = coloured.at(256, 340), top = coloured.at(256, 172);
+    EXPECT_TRUE(within(half, centre.r) && centre.g == 0 && within(half, centre.b))
+        << centre.r << " " << centre.g << " " << centre.b << " expected " << half;
+    EXPECT_TRUE(bottom.r > 140 && bottom.g == 0 && bottom.b < 40) << bottom.r << " " << bottom.g << " " << bottom.b;
+    EXPECT_TRUE(top.b > 140 && top.g == 0 && top.r < 40) << top.r << " " << top.g << " " << top.b;
+
+    // The same file again, without colours: the material's own black.
+    viewer.openMesh(path.c_str());
+    const Frame after = show();
+    EXPECT_TRUE(std::equal(black.rgb.begin(), black.rgb.end(), after.rgb.begin())) << "colours left behind";
 }
 
 TEST_F(ViewerTest, PngJpegAndBmpTexturesLookLikeTheTgaOfTheSamePicture)
