@@ -4,16 +4,10 @@
 #include <memory>
 #include <string>
 
-#ifdef _WIN32
 #include <windows.h>
 
 #include <fcntl.h>
 #include <io.h>
-#else
-#include <cerrno>
-#include <fcntl.h>
-#include <unistd.h>
-#endif
 
 namespace rt {
 
@@ -28,16 +22,6 @@ using Stream = std::unique_ptr<std::FILE, StreamCloser>;
 // be writing beside us.
 constexpr int kNameAttempts = 100;
 std::atomic<unsigned> temporaryCount{0};
-
-// The write, the flush and the close of a new stream, each checked.
-bool writeAndClose(Stream stream, const ContentWriter& write, bool (*flushToDisk)(std::FILE*))
-{
-    const bool written = write(stream.get()) && std::fflush(stream.get()) == 0 && !std::ferror(stream.get()) &&
-                         flushToDisk(stream.get());
-    return std::fclose(stream.release()) == 0 && written;
-}
-
-#ifdef _WIN32
 
 // The program's byte strings in UTF-16 for the "W" functions. They are in
 // the code page that the "A" functions and the runtime take: UTF-8 under
@@ -75,10 +59,14 @@ struct Temporary {
     }
 };
 
-bool flushHandle(std::FILE* stream)
+// The write, the flush to the disk and the close of a new stream, each
+// checked.
+bool writeAndClose(Stream stream, const ContentWriter& write)
 {
-    const intptr_t handle = _get_osfhandle(_fileno(stream));
-    return handle != -1 && FlushFileBuffers(reinterpret_cast<HANDLE>(handle));
+    const intptr_t handle = _get_osfhandle(_fileno(stream.get()));
+    const bool written = write(stream.get()) && std::fflush(stream.get()) == 0 && !std::ferror(stream.get()) &&
+                         handle != -1 && FlushFileBuffers(reinterpret_cast<HANDLE>(handle));
+    return std::fclose(stream.release()) == 0 && written;
 }
 
 // A new file of that folder, open for writing and shared with no one.
@@ -125,7 +113,7 @@ bool writeFileAtomically(const char* path, const ContentWriter& write)
         _close(descriptor);
         return false;
     }
-    if (!writeAndClose(std::move(stream), write, flushHandle))
+    if (!writeAndClose(std::move(stream), write))
         return false;
     // One step: until it is done the old file is whole, and after it the
     // new one is. Write-through: it is on the disk when the call returns.
@@ -134,60 +122,5 @@ bool writeFileAtomically(const char* path, const ContentWriter& write)
     temporary.kept = true;
     return true;
 }
-
-#else
-
-struct Temporary {
-    std::string path;
-    bool kept = false;
-    ~Temporary()
-    {
-        if (!kept && !path.empty())
-            unlink(path.c_str());
-    }
-};
-
-bool flushDescriptor(std::FILE* stream)
-{
-    return fsync(fileno(stream)) == 0;
-}
-
-} // namespace
-
-bool writeFileAtomically(const char* path, const ContentWriter& write)
-{
-    if (!path || !*path)
-        return false;
-    const std::string target = path;
-    const std::size_t slash = target.rfind('/');
-    const std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
-
-    Temporary temporary;
-    int descriptor = -1;
-    for (int attempt = 0; attempt < kNameAttempts && descriptor == -1; ++attempt) {
-        const std::string name =
-            folder + "~corvasi-" + std::to_string(getpid()) + "-" + std::to_string(temporaryCount++) + ".tmp";
-        descriptor = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (descriptor != -1)
-            temporary.path = name;
-        else if (errno != EEXIST)
-            return false;
-    }
-    if (descriptor == -1)
-        return false;
-    Stream stream(fdopen(descriptor, "wb"));
-    if (!stream) {
-        close(descriptor);
-        return false;
-    }
-    if (!writeAndClose(std::move(stream), write, flushDescriptor))
-        return false;
-    if (std::rename(temporary.path.c_str(), target.c_str()) != 0)
-        return false;
-    temporary.kept = true;
-    return true;
-}
-
-#endif
 
 } // namespace rt

@@ -2,7 +2,7 @@
 
 // Writing a whole file so that a failure never damages what was there: a
 // full disk, a folder that refuses new files, a file that another program
-// holds open.
+// holds open. Windows only.
 
 #include <cstdio>
 #include <functional>

@@ -51,8 +51,9 @@ public:
         CreateDirectoryA(folder.c_str(), nullptr);
         where = "'" + folder.substr(2) + "'";
         // A volume that a test left mounted when it died goes first.
-        runUnixShell("umount -l " + where + " 2>/dev/null");
-        const int code = runUnixShell("mount -t tmpfs -o size=" + std::to_string(kilobytes) + "k corvasi " + where);
+        const int code =
+            runUnixShell("umount -l " + where + " 2>/dev/null; mount -t tmpfs -o size=" + std::to_string(kilobytes) +
+                         "k corvasi " + where);
         mounted = code == 0;
         if (!mounted)
             skipReason = "a tmpfs could not be mounted (mount ended with " + std::to_string(code) + "; it takes root)";

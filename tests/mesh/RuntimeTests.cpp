@@ -1,15 +1,9 @@
-#include "platform/AtomicFile.h"
 #include "platform/Runtime.h"
 #include "tests/support/TestFiles.h"
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
-#include <sys/stat.h>
-#ifdef _WIN32
-#include <direct.h>
-#endif
 
 TEST(Runtime, FullPathOfARelativePathIsAbsolute)
 {
@@ -51,32 +45,4 @@ TEST(Runtime, CompareNoCase)
     EXPECT_EQ(0, rt::compareNoCase(".Obj", ".oBJ"));
     EXPECT_NE(0, rt::compareNoCase(".obj", ".ob"));
     EXPECT_NE(0, rt::compareNoCase(".obj", ".mtl"));
-}
-
-TEST(AtomicFile, ReplacesTheFileOnlyWhenTheWholeWriteSucceeds)
-{
-    const std::string folder = scratchPath("atomic");
-#ifdef _WIN32
-    _mkdir(folder.c_str());
-#else
-    mkdir(folder.c_str(), 0755);
-#endif
-    const std::string path = folder + rt::kPathSeparator + "picture.bmp";
-    ASSERT_TRUE(writeFile(path, "the old picture"));
-    auto writing = [](const char* text, bool result) {
-        return [text, result](std::FILE* stream) {
-            return std::fwrite(text, 1, std::strlen(text), stream) == std::strlen(text) && result;
-        };
-    };
-
-    EXPECT_FALSE(rt::writeFileAtomically(path.c_str(), writing("half a new pict", false)));
-    EXPECT_EQ("the old picture", readFile(path));
-    EXPECT_EQ(std::vector<std::string>{"picture.bmp"}, folderListing(folder)) << "nothing is left beside it";
-
-    EXPECT_TRUE(rt::writeFileAtomically(path.c_str(), writing("a new picture", true)));
-    EXPECT_EQ("a new picture", readFile(path));
-    EXPECT_EQ(std::vector<std::string>{"picture.bmp"}, folderListing(folder));
-
-    EXPECT_FALSE(rt::writeFileAtomically(folder.c_str(), writing("a folder is not replaced", true)));
-    EXPECT_EQ(std::vector<std::string>{"picture.bmp"}, folderListing(folder));
 }
