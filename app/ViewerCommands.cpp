@@ -6,7 +6,7 @@
 #include "dialogs/AnaglyphDepthDialog.h"
 #include "gl/GLErrors.h"
 #include "image/DibImage.h"
-#include "platform/Runtime.h"
+#include "platform/AtomicFile.h"
 
 #include <GL/glext.h>
 
@@ -52,6 +52,20 @@ void chooseAnaglyphDepth(ViewerWindow& viewer)
     viewer.redraw();
 }
 
+// A failure the user has to know of, in a box owned by the viewer.
+void reportFailure(const ViewerWindow& viewer, const char* text)
+{
+    MessageBoxA(viewer.hwnd, text, "Corvasi", MB_ICONERROR);
+}
+
+// The picture on the clipboard.
+void copyImage(ViewerWindow& viewer)
+{
+    std::unique_ptr<DibImage> image(viewer.captureImage());
+    if (image && !image->copyToClipboard(viewer.hwnd))
+        reportFailure(viewer, "Cannot copy image to the clipboard");
+}
+
 // The picture as a BMP file at the path the user chooses.
 void saveImage(ViewerWindow& viewer)
 {
@@ -60,8 +74,11 @@ void saveImage(ViewerWindow& viewer)
         return;
     viewer.redraw();
     std::unique_ptr<DibImage> image(viewer.captureImage());
-    if (image)
-        saveImageFile(*image, path.c_str());
+    if (image && !saveImageFile(*image, path.c_str())) {
+        char text[1024];
+        std::snprintf(text, sizeof text, "Cannot save image : %s", path.c_str());
+        reportFailure(viewer, text);
+    }
 }
 
 } // namespace
@@ -88,12 +105,7 @@ int runPopupMenu(const char* const* items, int x, int y, HWND owner)
 
 bool saveImageFile(const DibImage& image, const char* path)
 {
-    rt::File file(std::fopen(path, "wb"));
-    if (!file)
-        return false;
-    const bool written = image.writeBmp(file.get());
-    // A file that cannot be completed is not a saved picture.
-    return std::fclose(file.release()) == 0 && written;
+    return rt::writeFileAtomically(path, [&image](std::FILE* stream) { return image.writeBmp(stream); });
 }
 
 void ViewerWindow::showContextMenu(int x, int y)
@@ -125,12 +137,9 @@ void ViewerWindow::showContextMenu(int x, int y)
             openMesh(path.c_str());
         break;
     }
-    case CopyImageCommand: {
-        std::unique_ptr<DibImage> image(captureImage());
-        if (image)
-            image->copyToClipboard(hwnd);
+    case CopyImageCommand:
+        copyImage(*this);
         break;
-    }
     case SaveImageCommand:
         saveImage(*this);
         break;

@@ -24,7 +24,8 @@ class Mesh;
 // separators and take no index), or -1 when it was dismissed.
 int runPopupMenu(const char* const* items, int x, int y, HWND owner);
 
-// Writes the image as a 24-bit BMP file; false when it cannot.
+// Writes the image as a 24-bit BMP file; false when it cannot, and then a
+// file that was at path keeps its bytes.
 bool saveImageFile(const DibImage& image, const char* path);
 
 // The main window, and the application object that owns everything on show:

@@ -95,9 +95,29 @@ bool DibImage::copyToClipboard(HWND owner) const
     return giveToClipboard(owner, CF_DIB, memory);
 }
 
+namespace {
+
+// Another program (a clipboard manager, a remote desktop client) may hold
+// the clipboard open for a moment. It is asked again for a short while;
+// nothing is pumped meanwhile, so no message of ours runs in between.
+bool openClipboardWhenFree(HWND owner)
+{
+    constexpr int kAttempts = 10;
+    constexpr DWORD kPauseMs = 20;
+    for (int attempt = 1;; ++attempt) {
+        if (OpenClipboard(owner))
+            return true;
+        if (attempt == kAttempts)
+            return false;
+        Sleep(kPauseMs);
+    }
+}
+
+} // namespace
+
 bool giveToClipboard(HWND owner, UINT format, HGLOBAL memory)
 {
-    if (!OpenClipboard(owner)) {
+    if (!openClipboardWhenFree(owner)) {
         GlobalFree(memory);
         return false;
     }

@@ -62,5 +62,6 @@ public:
 
 // Hands memory (from GlobalAlloc, GMEM_MOVEABLE) to the clipboard as format,
 // with owner as the clipboard's owner; from then on the clipboard owns it.
-// False, the memory freed, when the clipboard cannot be opened or refuses it.
+// False, the memory freed, when the clipboard cannot be opened (another
+// program holds it open for longer than about 200 ms) or refuses it.
 bool giveToClipboard(HWND owner, UINT format, HGLOBAL memory);

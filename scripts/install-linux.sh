@@ -60,24 +60,50 @@ if [ ! -f "$tree/corvasi.exe" ] || [ ! -f "$tree/corvasi-render.exe" ]; then
   bash "$root/scripts/build.sh" "$CORVASI_TARGET"
 fi
 
+# Every file goes in place in one step: it is written beside its place under
+# a name of its own and then renamed, so that a full disk or an interrupted
+# install leaves the installed copy as it was, never a broken one.
+parts=()
+trap 'rm -f "${parts[@]}"' EXIT
+place() { # destination writer [argument ...]: the writer is given the new file's name last
+  local destination=$1 part
+  shift
+  part=$(mktemp "$(dirname "$destination")/.$(basename "$destination").part-XXXXXX")
+  parts+=("$part")
+  "$@" "$part" && mv -f "$part" "$destination"
+}
+put() { # mode source destination
+  place "$3" install -m "$1" "$2"
+}
+write_text() { # mode text file
+  printf '%s\n' "$2" >"$3" && chmod "$1" "$3"
+}
+icon_picture() { # file
+  convert "$root/app/corvasi.ico[$frame]" "png:$1" 2>/dev/null && chmod 644 "$1"
+}
+
 mkdir -p "$bin" "$share/samples" "$applications"
-install -m 644 "$tree/corvasi.exe" "$tree/corvasi-render.exe" "$root/README.md" "$root/scripts/wine-env.sh" "$share/"
-install -m 644 "$root"/samples/* "$share/samples/"
-install -m 755 "$root/packaging/corvasi" "$bin/corvasi"
-ln -sf corvasi "$bin/corvasi-render"
+for file in "$tree/corvasi.exe" "$tree/corvasi-render.exe" "$root/README.md" "$root/scripts/wine-env.sh"; do
+  put 644 "$file" "$share/$(basename "$file")"
+done
+for file in "$root"/samples/*; do
+  put 644 "$file" "$share/samples/$(basename "$file")"
+done
+put 755 "$root/packaging/corvasi" "$bin/corvasi"
+ln -sfn corvasi "$bin/corvasi-render"
 
 # The menu entry runs the launcher by its full path: ~/.local/bin is not on
 # every desktop session's PATH.
-sed -e "s|^Exec=corvasi |Exec=$bin/corvasi |" -e "s|^TryExec=corvasi$|TryExec=$bin/corvasi|" \
-  "$root/packaging/corvasi.desktop" >"$applications/corvasi.desktop"
-chmod 644 "$applications/corvasi.desktop"
+entry=$(sed -e "s|^Exec=corvasi |Exec=$bin/corvasi |" -e "s|^TryExec=corvasi$|TryExec=$bin/corvasi|" \
+  "$root/packaging/corvasi.desktop")
+place "$applications/corvasi.desktop" write_text 644 "$entry"
 
 # The icon's 48 by 48 picture, when ImageMagick is there to take it out.
 if command -v convert >/dev/null && command -v identify >/dev/null; then
   frame=$(identify -format '%p %w\n' "$root/app/corvasi.ico" 2>/dev/null | awk '$2 == 48 { print $1; exit }')
   if [ -n "$frame" ]; then
     mkdir -p "$(dirname "$icon")"
-    convert "$root/app/corvasi.ico[$frame]" "$icon" 2>/dev/null || rm -f "$icon"
+    place "$icon" icon_picture || true
   fi
 fi
 refresh_menus

@@ -91,7 +91,8 @@ for target in "${targets[@]}"; do
   find "$folder" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
 
   archive=$out/$name.zip
-  rm -f "$archive" "$archive.part"
+  # The old archive stays until the new one is whole.
+  rm -f "$archive.part"
   (cd "$stage" && find "$name" -type f | sort | zip -X -D -9 -q "$archive.part" -@)
   mv "$archive.part" "$archive"
   rm -rf "$folder"

@@ -3,6 +3,7 @@
 // failing exit code, never with a message box.
 
 #include "tests/app/ProgramRunner.h"
+#include "tests/app/ScratchVolume.h"
 #include "tests/app/ViewerFixture.h"
 #include "tests/support/GLTestWindow.h"
 
@@ -244,13 +245,27 @@ TEST(RenderArguments, BadRequestsFailWithAMessageAndWriteNothing)
     }
 }
 
-TEST(RenderArguments, AnOutputThatCannotBeWrittenFails)
+TEST(RenderArguments, AnOutputThatCannotBeWrittenFailsAndLeavesAnOldFileAlone)
 {
     const std::string folder = scratchPath("render-no-such-folder");
     ProgramRunner renderer(CORVASI_RENDER_EXE, "-o " + quoted(folder + "\\picture.bmp") + " " + quoted(torusPath()));
     ASSERT_TRUE(renderer.started);
     EXPECT_EQ(1, renderer.exitCode());
     EXPECT_NE(std::string::npos, renderer.standardError().find("cannot write")) << renderer.standardError();
+
+    // Over an older picture, on a volume with no room for the new one.
+    ScratchVolume volume("render-small-volume", 256);
+    if (!volume.skipReason.empty())
+        GTEST_SKIP() << volume.skipReason;
+    const std::string old = volume.folder + "\\picture.bmp";
+    ASSERT_TRUE(writeFile(old, "an older picture"));
+    ProgramRunner over(CORVASI_RENDER_EXE, "-o " + quoted(old) + " " + quoted(torusPath()));
+    ASSERT_TRUE(over.started);
+    EXPECT_EQ(1, over.exitCode());
+    EXPECT_EQ(0u, over.standardError().find("corvasi-render: cannot write " + old)) << over.standardError();
+    const std::string now = readFile(old);
+    EXPECT_TRUE(now == "an older picture") << "the file now holds " << now.size() << " bytes";
+    EXPECT_EQ(std::vector<std::string>{"picture.bmp"}, folderListing(volume.folder)) << "nothing is left beside it";
 }
 
 TEST(RenderArguments, HelpPrintsTheUsageAndSucceeds)

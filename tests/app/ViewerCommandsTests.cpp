@@ -1,6 +1,7 @@
 // The popup menu and its commands, driven through the real menu.
 
 #include "tests/app/MenuDriver.h"
+#include "tests/app/ScratchVolume.h"
 #include "tests/app/ViewerFixture.h"
 
 #include "image/DibImage.h"
@@ -13,6 +14,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <thread>
 
 namespace {
 
@@ -229,18 +231,19 @@ TEST_F(ViewerMenuTest, CopyImageOfACoveredViewerPutsTheWholePictureOnTheClipboar
 
 namespace {
 
-// Fills in the save dialog's file name and presses Save.
+// Fills in the save dialog's file name and presses Save; when replacing a
+// file, answers Yes to the question whether to replace it.
 class SaveDialogDriver {
 public:
-    explicit SaveDialogDriver(std::string path)
-            : driver(
-                  "save dialog", [] { return findShownWindow("#32770", "Save image as"); },
-                  [path](HWND dialog) { run(dialog, path); })
+    explicit SaveDialogDriver(std::string path, bool replacing = false)
+            : replacing(replacing), driver(
+                                        "save dialog", [] { return findShownWindow("#32770", "Save image as"); },
+                                        [this, path](HWND dialog) { run(dialog, path); })
     {
     }
 
 private:
-    static void run(HWND dialog, const std::string& path)
+    void run(HWND dialog, const std::string& path)
     {
         // The file name box: an edit control in the explorer-style dialog,
         // filled in once the dialog has made it.
@@ -256,8 +259,21 @@ private:
         });
         SendMessageA(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
         PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+        if (!replacing)
+            return;
+        // The question is a box of its own, owned by the dialog.
+        HWND question = nullptr;
+        waitFor([&] {
+            for (HWND w = FindWindowExA(nullptr, nullptr, "#32770", nullptr); w && !question;
+                 w = FindWindowExA(nullptr, w, "#32770", nullptr))
+                if (GetWindow(w, GW_OWNER) == dialog && IsWindowVisible(w))
+                    question = w;
+            return question != nullptr;
+        });
+        PostMessageA(question, WM_COMMAND, IDYES, 0);
     }
 
+    const bool replacing;
     ModalDriver driver;
 };
 
@@ -279,12 +295,16 @@ TEST_F(ViewerMenuTest, SaveImageOfAViewerPartlyOffTheScreenWritesTheWholePicture
     // Into a folder whose name is outside any ANSI code page.
     const std::string mesh = writeUnicodeMesh();
     ASSERT_FALSE(mesh.empty());
-    const std::string path = mesh.substr(0, mesh.rfind('\\')) + "\\画像é.bmp";
-    std::remove(path.c_str());
+    // Over an older picture, which the user agrees to replace.
+    const std::string folder = mesh.substr(0, mesh.rfind('\\'));
+    const std::string path = folder + "\\画像é.bmp";
+    ASSERT_TRUE(writeFile(path, "an older picture"));
+    const std::vector<std::string> listing = folderListing(folder);
     {
-        SaveDialogDriver dialog(path);
+        SaveDialogDriver dialog(path, true);
         rightClick(10, 10, MenuDriver::choose(SaveImageItem));
     }
+    EXPECT_EQ(listing, folderListing(folder)) << "nothing is left beside it";
     const std::string bytes = readFile(path);
     ASSERT_EQ(54u + 512u * 1536u, bytes.size());
     // Read by hand, apart from the program's own reader.
@@ -302,16 +322,155 @@ TEST_F(ViewerMenuTest, SaveImageOfAViewerPartlyOffTheScreenWritesTheWholePicture
     expectShownOffEdges("the file", shown, edge, reinterpret_cast<const unsigned char*>(bytes.data()) + 54, 1536);
 }
 
-TEST_F(ViewerMenuTest, SavingWhereNothingCanBeWrittenWritesNothingAndSaysNothing)
+namespace {
+
+// The bytes of an older picture: a 100 x 100 BMP file.
+std::string olderPicture()
+{
+    std::string bytes = "BM";
+    for (int i = 2; i < 54 + 100 * 300; ++i)
+        bytes += static_cast<char>(i * 7);
+    return bytes;
+}
+
+} // namespace
+
+class SaveRefusedTest : public ViewerMenuTest {
+protected:
+    // Saves over path through the menu and the dialog, agreeing to replace
+    // it, where the save must fail: the user is told, the view stays, and
+    // nothing in the folder changes. The holder, when given, is closed
+    // before the old bytes are read back.
+    void expectRefused(const std::string& path, const std::string& oldBytes, HANDLE holder = nullptr)
+    {
+        const std::string folder = path.substr(0, path.rfind('\\'));
+        const std::vector<std::string> listing = folderListing(folder);
+        viewer.camera.angles.x = 20;
+        const Frame before = show();
+        MessageBoxWatcher watcher;
+        {
+            SaveDialogDriver dialog(path, true);
+            rightClick(10, 10, MenuDriver::choose(SaveImageItem));
+        }
+        EXPECT_EQ(1, watcher.count());
+        EXPECT_EQ("Cannot save image : " + path, watcher.lastText());
+        EXPECT_EQ(20.0, viewer.camera.angles.x);
+        EXPECT_EQ(before.rgb, readFrame(viewer).rgb) << "the picture on show stays";
+        EXPECT_EQ(listing, folderListing(folder)) << "nothing is left beside the file";
+        if (holder)
+            CloseHandle(holder);
+        const std::string now = readFile(path);
+        EXPECT_TRUE(now == oldBytes) << "the old picture of " << oldBytes.size()
+                                     << " bytes is kept byte for byte; the file holds " << now.size();
+    }
+};
+
+TEST_F(SaveRefusedTest, OntoAVolumeTooSmallForTheNewPicture)
+{
+    // Room for the old picture of 30 KB, not for the new one of 768 KB.
+    ScratchVolume volume("small-volume", 256);
+    if (!volume.skipReason.empty())
+        GTEST_SKIP() << volume.skipReason;
+    const std::string old = olderPicture();
+    const std::string path = volume.folder + "\\picture.bmp";
+    ASSERT_TRUE(writeFile(path, old));
+    expectRefused(path, old);
+}
+
+TEST_F(SaveRefusedTest, IntoAReadOnlyFolder)
+{
+    // NOTE: Wine run by root writes into a folder without write permission
+    // (root passes every permission check), and Wine does not enforce the
+    // access control lists that make a folder read-only on Windows. A volume
+    // mounted read-only refuses everyone, as a write-protected disk does.
+    ScratchVolume volume("read-only-volume", 1024);
+    if (!volume.skipReason.empty())
+        GTEST_SKIP() << volume.skipReason;
+    const std::string old = olderPicture();
+    const std::string path = volume.folder + "\\picture.bmp";
+    ASSERT_TRUE(writeFile(path, old));
+    ASSERT_TRUE(volume.makeReadOnly());
+    expectRefused(path, old);
+}
+
+TEST_F(SaveRefusedTest, OverAFileThatAnotherHandleHoldsOpenWithoutSharing)
+{
+    const std::string folder = scratchPath("held-open");
+    CreateDirectoryA(folder.c_str(), nullptr);
+    const std::string old = olderPicture();
+    const std::string path = folder + "\\picture.bmp";
+    ASSERT_TRUE(writeFile(path, old));
+    HANDLE holder = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, holder);
+    expectRefused(path, old, holder);
+}
+
+TEST_F(ViewerMenuTest, SaveImageFileWritesNothingWhereNothingCanBeWritten)
 {
     std::unique_ptr<DibImage> image(viewer.captureImage());
     ASSERT_TRUE(image);
-    MessageBoxWatcher watcher;
     const std::string probe = scratchPath("probe");
     const std::string directory = probe.substr(0, probe.rfind('\\'));
     EXPECT_FALSE(saveImageFile(*image, directory.c_str()));
     EXPECT_FALSE(saveImageFile(*image, (directory + "\\no-such-folder\\x.bmp").c_str()));
-    EXPECT_EQ(0, watcher.count());
+}
+
+namespace {
+
+// Another program with the clipboard open: a thread that opens it at once
+// and closes it holdMs after the popup menu has gone, that is, after the
+// command has started.
+class ClipboardHolder {
+public:
+    explicit ClipboardHolder(int holdMs)
+            : thread([this, holdMs] {
+                  opened = OpenClipboard(nullptr) != 0;
+                  ready = true;
+                  if (!opened)
+                      return;
+                  waitFor([] { return findShownWindow("#32768", nullptr) != nullptr; });
+                  waitFor([] { return findShownWindow("#32768", nullptr) == nullptr; });
+                  Sleep(holdMs);
+                  CloseClipboard();
+              })
+    {
+        waitFor([this] { return ready.load(); });
+    }
+    ~ClipboardHolder() { thread.join(); }
+
+    std::atomic<bool> ready{false};
+    std::atomic<bool> opened{false};
+
+private:
+    std::thread thread;
+};
+
+} // namespace
+
+TEST_F(ViewerMenuTest, CopyImageWaitsForAClipboardHeldAMomentAndTellsOfOneHeldLonger)
+{
+    {
+        ClipboardHolder holder(100);
+        ASSERT_TRUE(holder.opened);
+        MessageBoxWatcher watcher;
+        rightClick(10, 10, MenuDriver::choose(CopyImageItem));
+        EXPECT_EQ(0, watcher.count()) << watcher.lastText();
+    }
+    EXPECT_EQ(viewer.hwnd, GetClipboardOwner()) << "copied once the clipboard was free";
+    EXPECT_TRUE(IsClipboardFormatAvailable(CF_DIB));
+
+    ASSERT_TRUE(OpenClipboard(viewer.hwnd));
+    EmptyClipboard();
+    CloseClipboard();
+    {
+        ClipboardHolder holder(2000);
+        ASSERT_TRUE(holder.opened);
+        MessageBoxWatcher watcher;
+        rightClick(10, 10, MenuDriver::choose(CopyImageItem));
+        EXPECT_EQ(1, watcher.count());
+        EXPECT_EQ("Cannot copy image to the clipboard", watcher.lastText());
+    }
+    EXPECT_FALSE(IsClipboardFormatAvailable(CF_DIB));
 }
 
 TEST_F(ViewerMenuTest, CaptureOfANarrowWindowPadsItsRows)

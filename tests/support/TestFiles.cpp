@@ -1,9 +1,14 @@
 #include "tests/support/TestFiles.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <sys/stat.h>
 #ifdef _WIN32
+#include <windows.h>
+
 #include <direct.h>
+#else
+#include <dirent.h>
 #endif
 
 std::string nativePath(const std::string& unixPath)
@@ -98,6 +103,31 @@ std::string readFile(const std::string& path)
         bytes.append(buffer, n);
     std::fclose(file);
     return bytes;
+}
+
+std::vector<std::string> folderListing(const std::string& folder)
+{
+    std::vector<std::string> names;
+#ifdef _WIN32
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do
+            names.push_back(found.cFileName);
+        while (FindNextFileA(search, &found));
+        FindClose(search);
+    }
+#else
+    if (DIR* dir = opendir(folder.c_str())) {
+        while (const dirent* entry = readdir(dir))
+            names.push_back(entry->d_name);
+        closedir(dir);
+    }
+#endif
+    names.erase(std::remove_if(names.begin(), names.end(), [](const std::string& n) { return n == "." || n == ".."; }),
+                names.end());
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 std::string tgaFile(int width, int height, int bytesPerPixel, const std::function<int(int, int, int)>& colour,

@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 // Paths of test fixtures and scratch files, in the form the program under
 // test expects (under Wine: "Z:\\work\\..." rather than "/work/...").
@@ -38,6 +39,9 @@ bool writeFile(const std::string& path, const std::string& bytes);
 
 // Reads a whole file; empty when it cannot.
 std::string readFile(const std::string& path);
+
+// The names in a folder, sorted, without "." and "..".
+std::vector<std::string> folderListing(const std::string& folder);
 
 // An uncompressed TGA file of width x height pixels of bytesPerPixel bytes
 // (4: with 8 alpha bits): byte c of pixel (x, y), y = 0 the bottom row, is
