@@ -1,0 +1,149 @@
+// The jittered capture: one frame a sample, each shifted by a fraction of a
+// pixel, averaged into the picture.
+
+#include "app/SmoothCaptureWindow.h"
+
+#include "gl/GLErrors.h"
+#include "image/DibImage.h"
+#include "mesh/Mesh.h"
+
+#include <GL/gl.h>
+#include <GL/glext.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <new>
+
+namespace {
+
+// The radical inverse of index in base: 0.1, 0.01 ... read backwards.
+double radicalInverse(int index, int base)
+{
+    double result = 0.0;
+    double digit = 1.0 / base;
+    for (; index > 0; index /= base, digit /= base)
+        result += (index % base) * digit;
+    return result;
+}
+
+// An accumulation buffer fine enough to hold the sum of the frames.
+bool hasAccumulationBuffer()
+{
+    GLint bits[3] = {0, 0, 0};
+    glGetIntegerv(GL_ACCUM_RED_BITS, &bits[0]);
+    glGetIntegerv(GL_ACCUM_GREEN_BITS, &bits[1]);
+    glGetIntegerv(GL_ACCUM_BLUE_BITS, &bits[2]);
+    return bits[0] >= 16 && bits[1] >= 16 && bits[2] >= 16;
+}
+
+// The back buffer as the DIB's own rows: blue, green, red, padded to 4 bytes.
+void readFrame(const DibImage& image)
+{
+    glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    glPixelStorei(GL_PACK_ROW_LENGTH, 0);
+    glReadPixels(0, 0, image.width, image.height, GL_BGR_EXT, GL_UNSIGNED_BYTE, image.bits);
+}
+
+} // namespace
+
+std::vector<double> jitterOffsets(int samples)
+{
+    std::vector<double> offsets;
+    double meanX = 0.0;
+    double meanY = 0.0;
+    for (int i = 1; i <= samples; ++i) {
+        offsets.push_back(radicalInverse(i, 2) - 0.5);
+        offsets.push_back(radicalInverse(i, 3) - 0.5);
+        meanX += offsets[offsets.size() - 2] / samples;
+        meanY += offsets.back() / samples;
+    }
+    for (std::size_t i = 0; i < offsets.size(); i += 2) {
+        offsets[i] -= meanX;
+        offsets[i + 1] -= meanY;
+    }
+    return offsets;
+}
+
+void SmoothCaptureWindow::drawShiftedMesh()
+{
+    // A translation applied after the projection moves the picture on the
+    // screen without changing the view: pre-multiplied onto the projection
+    // matrix that the camera has just set.
+    GLdouble projection[16];
+    glMatrixMode(GL_PROJECTION);
+    glGetDoublev(GL_PROJECTION_MATRIX, projection);
+    glLoadIdentity();
+    glTranslated(shiftX, shiftY, 0.0);
+    glMultMatrixd(projection);
+    glMatrixMode(GL_MODELVIEW);
+    drawMesh();
+}
+
+DibImage* SmoothCaptureWindow::captureSmoothImage(int samples)
+{
+    if (samples <= 1)
+        return captureImage();
+    if (!hwnd || !context.renderingContext)
+        return nullptr;
+    RECT client;
+    GetClientRect(hwnd, &client);
+    const int width = client.right - client.left;
+    const int height = client.bottom - client.top;
+    if (width <= 0 || height <= 0)
+        return nullptr;
+    std::unique_ptr<DibImage> image(new (std::nothrow) DibImage);
+    if (!image || !image->create(width, height))
+        return nullptr;
+    const std::size_t bytes = static_cast<std::size_t>(image->stride) * height;
+
+    context.makeCurrent(nullptr);
+    takeGLErrors();
+    glDrawBuffer(GL_BACK);
+    glReadBuffer(GL_BACK);
+    // Recorded once instead of sending the triangles in every frame.
+    if (mesh)
+        meshLists.prepare(*mesh);
+    const bool accumulate = hasAccumulationBuffer();
+    // At most 256 frames of 8-bit values: the sums fit 16 bits.
+    std::unique_ptr<std::uint16_t[]> sums;
+    if (accumulate) {
+        glClearAccum(0.0f, 0.0f, 0.0f, 0.0f);
+        glClear(GL_ACCUM_BUFFER_BIT);
+    } else {
+        sums.reset(samples <= 256 ? new (std::nothrow) std::uint16_t[bytes]() : nullptr);
+        if (!sums) {
+            context.releaseCurrent();
+            return nullptr;
+        }
+    }
+
+    const std::vector<double> offsets = jitterOffsets(samples);
+    const MeshPainter shifted = static_cast<MeshPainter>(&SmoothCaptureWindow::drawShiftedMesh);
+    for (int i = 0; i < samples; ++i) {
+        // One pixel is 2 / width of the device coordinates' range.
+        shiftX = 2.0 * offsets[2 * i] / width;
+        shiftY = 2.0 * offsets[2 * i + 1] / height;
+        renderFrame(shifted);
+        if (accumulate) {
+            glAccum(GL_ACCUM, 1.0f / samples);
+        } else {
+            readFrame(*image);
+            for (std::size_t k = 0; k < bytes; ++k)
+                sums[k] = static_cast<std::uint16_t>(sums[k] + image->bits[k]);
+        }
+    }
+    if (accumulate) {
+        // The anaglyph leaves only green and blue writable.
+        glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+        glAccum(GL_RETURN, 1.0f);
+        readFrame(*image);
+    } else {
+        const unsigned half = static_cast<unsigned>(samples) / 2;
+        for (std::size_t k = 0; k < bytes; ++k)
+            image->bits[k] = static_cast<unsigned char>((sums[k] + half) / static_cast<unsigned>(samples));
+    }
+    const bool read = !takeGLErrors();
+    context.releaseCurrent();
+    return read ? image.release() : nullptr;
+}
