@@ -220,12 +220,13 @@ public:
         camera.angles.x = foldAngle(options.turn);
         camera.angles.y = foldAngle(options.tilt);
         camera.scale = options.scale;
+        samples = options.samples;
     }
 
     LRESULT windowProc(UINT message, WPARAM wParam, LPARAM lParam) override
     {
         if (message == WM_CREATE) {
-            setUpContext();
+            setUpSmoothContext();
             return 0;
         }
         return ViewerWindow::windowProc(message, wParam, lParam);
@@ -284,7 +285,7 @@ int main(int argc, char** argv)
     if (!notMade.empty())
         return fail(notMade);
 
-    std::unique_ptr<DibImage> image(window.captureSmoothImage(options.samples));
+    std::unique_ptr<DibImage> image(window.captureSmoothImage());
     DestroyWindow(window.hwnd);
     if (!image)
         return fail("nothing was drawn");

@@ -80,7 +80,19 @@ void SmoothCaptureWindow::drawShiftedMesh()
     drawMesh();
 }
 
-DibImage* SmoothCaptureWindow::captureSmoothImage(int samples)
+void SmoothCaptureWindow::setUpSmoothContext()
+{
+    if (samples <= 1) {
+        setUpContext();
+        return;
+    }
+    context.create(hwnd, false, 0);
+    context.makeCurrent(nullptr);
+    initGLState();
+    context.releaseCurrent();
+}
+
+DibImage* SmoothCaptureWindow::captureSmoothImage()
 {
     if (samples <= 1)
         return captureImage();

@@ -243,8 +243,8 @@ TEST_F(RenderTest, SamplesBringTheOutlineCloseToAFinerPictureScaledDown)
         const double smoothError = edgeError(*smooth, *single, reference);
         std::printf("%soutline error against the 4x picture: %.2f levels with 1 sample, %.2f with 8\n", mode,
                     singleError, smoothError);
-        EXPECT_GT(singleError, 10.0) << "a single frame has hard steps at the outline";
-        EXPECT_LT(smoothError, singleError / 3) << "8 samples smooth the outline";
+        EXPECT_GT(singleError, 4.0) << "a single frame has hard steps at the outline";
+        EXPECT_LT(smoothError, singleError / 2.5) << "8 samples smooth the outline";
     }
 }
 
