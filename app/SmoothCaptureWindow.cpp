@@ -27,14 +27,35 @@ double radicalInverse(int index, int base)
     return result;
 }
 
-// An accumulation buffer fine enough to hold the sum of the frames.
-bool hasAccumulationBuffer()
+// An accumulation buffer fine enough to hold the sum of the frames, and one
+// that averages as the frames read back would be: two colours summed in it
+// with weight 1/2 come back as their mean. Leaves the colour buffer cleared.
+// NOTE: Mesa, under Wine, converts from sRGB to linear light on the way into
+// the accumulation buffer and back on the way out, for formats that Wine
+// offers as plain RGBA; the mean then comes out lighter.
+bool accumulationAverages()
 {
     GLint bits[3] = {0, 0, 0};
     glGetIntegerv(GL_ACCUM_RED_BITS, &bits[0]);
     glGetIntegerv(GL_ACCUM_GREEN_BITS, &bits[1]);
     glGetIntegerv(GL_ACCUM_BLUE_BITS, &bits[2]);
-    return bits[0] >= 16 && bits[1] >= 16 && bits[2] >= 16;
+    if (bits[0] < 16 || bits[1] < 16 || bits[2] < 16)
+        return false;
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glClearColor(0.8f, 0.2f, 0.4f, 0.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glAccum(GL_LOAD, 0.5f);
+    glClearColor(0.2f, 0.6f, 0.0f, 0.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glAccum(GL_ACCUM, 0.5f);
+    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glAccum(GL_RETURN, 1.0f);
+    unsigned char pixel[4] = {0, 0, 0, 0};
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, pixel);
+    const auto about = [](int value, int expected) { return value >= expected - 2 && value <= expected + 2; };
+    return about(pixel[0], 128) && about(pixel[1], 102) && about(pixel[2], 51);
 }
 
 // The back buffer as the DIB's own rows: blue, green, red, padded to 4 bytes.
@@ -116,7 +137,7 @@ DibImage* SmoothCaptureWindow::captureSmoothImage()
     // Recorded once instead of sending the triangles in every frame.
     if (mesh)
         meshLists.prepare(*mesh);
-    const bool accumulate = hasAccumulationBuffer();
+    const bool accumulate = accumulationAverages();
     // At most 256 frames of 8-bit values: the sums fit 16 bits.
     std::unique_ptr<std::uint16_t[]> sums;
     if (accumulate) {

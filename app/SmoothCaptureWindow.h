@@ -29,8 +29,8 @@ public:
 
     // The picture of the current view as a new 24-bit image, averaged from
     // samples frames (at most 256): in the accumulation buffer when the pixel
-    // format has one with at least 16 bits a colour, otherwise from the
-    // frames read back. One sample is captureImage's picture. Null when there
+    // format has one with at least 16 bits a colour that averages plainly,
+    // otherwise from the frames read back. One sample is captureImage's picture. Null when there
     // is nothing to capture or no memory for the sums.
     DibImage* captureSmoothImage();
 
