@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <memory>
 #include <new>
+#include <vector>
 
 namespace {
 
@@ -66,8 +67,9 @@ void readFrame(const DibImage& image)
     glReadPixels(0, 0, image.width, image.height, GL_BGR_EXT, GL_UNSIGNED_BYTE, image.bits);
 }
 
-} // namespace
-
+// Sub-pixel offsets of the projection for a picture of samples frames, as
+// (x, y) pairs in pixels: a Halton (2, 3) sequence moved so that the offsets
+// average to 0, each within about half a pixel of the pixel's centre.
 std::vector<double> jitterOffsets(int samples)
 {
     std::vector<double> offsets;
@@ -85,6 +87,8 @@ std::vector<double> jitterOffsets(int samples)
     }
     return offsets;
 }
+
+} // namespace
 
 void SmoothCaptureWindow::drawShiftedMesh()
 {

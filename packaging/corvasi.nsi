@@ -65,7 +65,6 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "${PUBLISHER}"
 !include LogicLib.nsh
 !include FileFunc.nsh
 !include Sections.nsh
-!include x64.nsh
 
 !define MUI_ICON "../app/corvasi.ico"
 !define MUI_UNICON "../app/corvasi.ico"
@@ -166,11 +165,9 @@ Section -Notify
 SectionEnd
 
 Function .onInit
+  ; A 64-bit setup program runs only on 64-bit Windows, and sees the 64-bit
+  ; registry.
   !if "${ARCH}" == "win64"
-    ${IfNot} ${RunningX64}
-      MessageBox MB_ICONSTOP "This is the setup of the 64-bit Corvasi; this Windows is 32-bit." /SD IDOK
-      Abort
-    ${EndIf}
     SetRegView 64
   !endif
   ${GetParameters} $R0
