@@ -2,6 +2,7 @@
 // drawing code and writes the picture as a 24-bit BMP file, with no user
 // interface.
 
+#include "app/SmoothCaptureWindow.h"
 #include "app/ViewerWindow.h"
 #include "image/DibImage.h"
 #include "mesh/Mesh.h"
@@ -31,6 +32,8 @@ const char* const kUsage =
     "  --turn DEG     turn about the vertical axis, as a sideways drag (0)\n"
     "  --tilt DEG     tilt about the horizontal axis, as a drag down (0)\n"
     "  --scale S      distance factor, above 0; smaller is closer (1)\n"
+    "  --samples N    frames averaged for smooth edges, 1..256; 1 is the\n"
+    "                 viewer's own picture (8)\n"
     "  -o OUT.bmp     the file to write\n";
 
 struct Options {
@@ -41,6 +44,7 @@ struct Options {
     double turn = 0.0;
     double tilt = 0.0;
     double scale = 1.0;
+    int samples = 8;
     std::string output;
     std::string mesh;
     bool help = false;
@@ -109,6 +113,8 @@ const OptionRule kOptionRules[] = {
     {"--turn", "a number of degrees", [](const char* v, Options& o) { return parseNumber(v, o.turn); }},
     {"--tilt", "a number of degrees", [](const char* v, Options& o) { return parseNumber(v, o.tilt); }},
     {"--scale", "a number above 0", [](const char* v, Options& o) { return parseNumber(v, o.scale) && o.scale > 0; }},
+    {"--samples", "a whole number from 1 to 256",
+     [](const char* v, Options& o) { return parseInt(v, 1, 256, o.samples); }},
     {"-o", "a file name",
      [](const char* v, Options& o) {
          o.output = v;
@@ -204,7 +210,7 @@ int checkPictureSize(const Options& options)
 // The viewer's window and drawing, with the view of the options. Its context
 // is made as the viewer makes its own, but nothing else of the viewer's
 // start-up runs: no showing and activation, no open dialog, no message box.
-class RenderWindow : public ViewerWindow {
+class RenderWindow : public SmoothCaptureWindow {
 public:
     explicit RenderWindow(const Options& options)
     {
@@ -214,12 +220,13 @@ public:
         camera.angles.x = foldAngle(options.turn);
         camera.angles.y = foldAngle(options.tilt);
         camera.scale = options.scale;
+        samples = options.samples;
     }
 
     LRESULT windowProc(UINT message, WPARAM wParam, LPARAM lParam) override
     {
         if (message == WM_CREATE) {
-            setUpContext();
+            setUpSmoothContext();
             return 0;
         }
         return ViewerWindow::windowProc(message, wParam, lParam);
@@ -278,7 +285,7 @@ int main(int argc, char** argv)
     if (!notMade.empty())
         return fail(notMade);
 
-    std::unique_ptr<DibImage> image(window.captureImage());
+    std::unique_ptr<DibImage> image(window.captureSmoothImage());
     DestroyWindow(window.hwnd);
     if (!image)
         return fail("nothing was drawn");

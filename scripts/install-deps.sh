@@ -14,7 +14,7 @@ packages=(
   libgl1-mesa-dri libgl1-mesa-dri:i386 libglx-mesa0 libglx-mesa0:i386
   libgl1 libgl1:i386 libglx0 libglx0:i386
   libglu1-mesa libglu1-mesa:i386 mesa-utils
-  imagemagick zip
+  imagemagick zip nsis
   clang libclang-rt-14-dev llvm
   libstb-dev
 )

@@ -2,14 +2,17 @@
 # Builds the release archives: build/dist/corvasi-VERSION-win32.zip from the
 # i686 tree and corvasi-VERSION-win64.zip from the x86_64 tree. Each holds one
 # folder of the same name with the viewer, the renderer (both stripped), the
-# README and the samples.
+# README and the samples. Beside each, its setup program
+# corvasi-VERSION-win32-setup.exe (or -win64-setup.exe), made with NSIS from
+# packaging/corvasi.nsi, installs the same files.
 #
 #   scripts/package.sh [--no-build] [--from DIR] [--out DIR] [i686|x86_64 ...]
 #
 #   --no-build   take the programs as they are instead of building first
 #   --from DIR   the build tree that holds the programs (one target only;
 #                implies --no-build); build/TARGET by default
-#   --out DIR    where the archives go; build/dist by default
+#   --out DIR    where the archives and setup programs go; build/dist by
+#                default
 #
 # The same programs and files give the same bytes: entries in a fixed order,
 # no directory entries, no owners or extra timestamps, fixed permissions, and
@@ -45,15 +48,18 @@ if [ -n "$build" ]; then
   bash "$root/scripts/install-deps.sh"
   bash "$root/scripts/build.sh" "${targets[@]}"
 fi
-if ! command -v zip >/dev/null; then
+# zip for the archives, makensis (Debian's nsis) for the setup programs.
+for tool in zip:zip makensis:nsis; do
+  command -v "${tool%%:*}" >/dev/null && continue
+  package=${tool#*:}
   if [ "$(id -u)" -eq 0 ]; then
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends zip >/dev/null ||
-      { apt-get update -qq >/dev/null && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends zip >/dev/null; }
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$package" >/dev/null ||
+      { apt-get update -qq >/dev/null && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$package" >/dev/null; }
   else
-    echo "package.sh: zip is missing; install it (apt-get install zip)" >&2
+    echo "package.sh: ${tool%%:*} is missing; install it (apt-get install $package)" >&2
     exit 1
   fi
-fi
+done
 
 if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
   SOURCE_DATE_EPOCH=$(git -C "$root" log -1 --format=%ct 2>/dev/null || true)
@@ -95,6 +101,18 @@ for target in "${targets[@]}"; do
   rm -f "$archive.part"
   (cd "$stage" && find "$name" -type f | sort | zip -X -D -9 -q "$archive.part" -@)
   mv "$archive.part" "$archive"
-  rm -rf "$folder"
   echo "wrote ${archive#$root/}"
+
+  # The setup program installs the same files.
+  setup=$out/$name-setup.exe
+  rm -f "$setup" "$setup.part"
+  if ! makensis -V2 -DARCH="${name##*-}" -DSTAGE="$folder" -DOUTFILE="$setup.part" \
+    "$root/packaging/corvasi.nsi" >"$stage/makensis.log" 2>&1; then
+    cat "$stage/makensis.log" >&2
+    echo "package.sh: makensis failed" >&2
+    exit 1
+  fi
+  mv "$setup.part" "$setup"
+  rm -rf "$folder"
+  echo "wrote ${setup#$root/}"
 done

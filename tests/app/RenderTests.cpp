@@ -10,6 +10,7 @@
 #include "image/DibImage.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -121,12 +122,13 @@ struct SameView {
 };
 
 const SameView kSameViews[] = {
-    {"StartView", 512, 512, false, 300, 0, 0, false, ""},
+    {"StartView", 512, 512, false, 300, 0, 0, false, "--samples 1"},
     // Turned to 330 and tilted to 25 degrees.
-    {"TurnedAndTilted", 512, 512, false, 300, -30, 25, false, "--turn -30 --tilt 25"},
+    {"TurnedAndTilted", 512, 512, false, 300, -30, 25, false, "--samples 1 --turn -30 --tilt 25"},
     // Turned to 40, tilted to 345 degrees.
-    {"AnaglyphWithItsDepth", 512, 512, true, 650, 40, -15, false, "--anaglyph --depth 650 --turn 40 --tilt -15"},
-    {"SizeAndScale", 320, 200, false, 300, 0, 0, true, "--size 320x200 --scale 0.9"},
+    {"AnaglyphWithItsDepth", 512, 512, true, 650, 40, -15, false,
+     "--samples 1 --anaglyph --depth 650 --turn 40 --tilt -15"},
+    {"SizeAndScale", 320, 200, false, 300, 0, 0, true, "--samples 1 --size 320x200 --scale 0.9"},
 };
 
 void PrintTo(const SameView& view, std::ostream* out)
@@ -174,6 +176,81 @@ TEST_F(RenderTest, PictureLargerThanTheScreenIsTheWholePicture)
 
 namespace {
 
+Rgb pixelAt(const DibImage& image, int x, int y)
+{
+    const unsigned char* p = image.bits + static_cast<std::size_t>(y) * image.stride + 3 * x;
+    return Rgb{p[2], p[1], p[0]};
+}
+
+// The picture scaled down by a whole factor, each pixel the mean of its
+// factor x factor block: what the screen of a finer display shows.
+std::vector<Rgb> scaledDown(const DibImage& large, int factor)
+{
+    const int width = large.width / factor;
+    std::vector<Rgb> small(static_cast<std::size_t>(width) * (large.height / factor), Rgb{0, 0, 0});
+    for (int y = 0; y < large.height / factor * factor; ++y)
+        for (int x = 0; x < width * factor; ++x) {
+            const Rgb c = pixelAt(large, x, y);
+            Rgb& sum = small[static_cast<std::size_t>(y / factor) * width + x / factor];
+            sum = Rgb{sum.r + c.r, sum.g + c.g, sum.b + c.b};
+        }
+    const int n = factor * factor;
+    for (Rgb& c : small)
+        c = Rgb{(c.r + n / 2) / n, (c.g + n / 2) / n, (c.b + n / 2) / n};
+    return small;
+}
+
+// The mean colour difference (per channel, in levels) from the reference at
+// the torus's outline: the pixels of the single-frame picture that have
+// background and mesh among their eight neighbours.
+double edgeError(const DibImage& picture, const DibImage& outline, const std::vector<Rgb>& reference)
+{
+    double error = 0.0;
+    int pixels = 0;
+    for (int y = 1; y + 1 < outline.height; ++y)
+        for (int x = 1; x + 1 < outline.width; ++x) {
+            int background = 0;
+            for (int dy = -1; dy <= 1; ++dy)
+                for (int dx = -1; dx <= 1; ++dx)
+                    background += isBackground(pixelAt(outline, x + dx, y + dy));
+            if (background == 0 || background == 9)
+                continue;
+            const Rgb c = pixelAt(picture, x, y);
+            const Rgb& r = reference[static_cast<std::size_t>(y) * outline.width + x];
+            error += (std::abs(c.r - r.r) + std::abs(c.g - r.g) + std::abs(c.b - r.b)) / 3.0;
+            ++pixels;
+        }
+    return pixels > 0 ? error / pixels : 1e9;
+}
+
+} // namespace
+
+// The frames of --samples, drawn a fraction of a pixel apart, smooth the
+// outline: it comes close to the picture drawn four times larger and scaled
+// down, where a single frame steps from mesh to background. Lit and red/cyan.
+TEST_F(RenderTest, SamplesBringTheOutlineCloseToAFinerPictureScaledDown)
+{
+    for (const char* mode : {"", "--anaglyph "}) {
+        SCOPED_TRACE(mode);
+        const std::string view = std::string(mode) + "--turn 42 --tilt 60 ";
+        const std::unique_ptr<DibImage> single = render(view + "--samples 1 --size 256x256");
+        const std::unique_ptr<DibImage> smooth = render(view + "--size 256x256");
+        const std::unique_ptr<DibImage> large = render(view + "--samples 1 --size 1024x1024");
+        ASSERT_EQ(256, single->width);
+        ASSERT_EQ(256, smooth->width);
+        ASSERT_EQ(1024, large->width);
+        const std::vector<Rgb> reference = scaledDown(*large, 4);
+        const double singleError = edgeError(*single, *single, reference);
+        const double smoothError = edgeError(*smooth, *single, reference);
+        std::printf("%soutline error against the 4x picture: %.2f levels with 1 sample, %.2f with 8\n", mode,
+                    singleError, smoothError);
+        EXPECT_GT(singleError, 4.0) << "a single frame has hard steps at the outline";
+        EXPECT_LT(smoothError, singleError / 2.5) << "8 samples smooth the outline";
+    }
+}
+
+namespace {
+
 struct BadRequest {
     std::string name;
     std::string before; // the arguments before the output and the mesh
@@ -206,6 +283,8 @@ std::vector<BadRequest> badRequests()
         {"TurnNotANumber", "--turn left", "", true, "", "--turn"},
         {"TiltWithTrailingText", "--tilt 10deg", "", true, "", "--tilt"},
         {"ScaleOfZero", "--scale 0", "", true, "", "--scale"},
+        {"NoSamples", "--samples 0", "", true, "", "--samples"},
+        {"SamplesAboveTheRange", "--samples 257", "", true, "", "--samples"},
         {"NegativeScale", "--scale -2", "", true, "", "--scale"},
         {"UnknownOption", "--stereo", "", true, "", "unknown option --stereo"},
         {"NoOutput", "", "", false, "", "-o"},
@@ -274,7 +353,7 @@ TEST(RenderArguments, HelpPrintsTheUsageAndSucceeds)
     ASSERT_TRUE(renderer.started);
     EXPECT_EQ(0, renderer.exitCode());
     const std::string usage = renderer.standardOutput();
-    for (const char* option : {"--anaglyph", "--depth", "--size", "--turn", "--tilt", "--scale", "-o"})
+    for (const char* option : {"--anaglyph", "--depth", "--size", "--turn", "--tilt", "--scale", "--samples", "-o"})
         EXPECT_NE(std::string::npos, usage.find(option)) << option;
     EXPECT_EQ("", renderer.standardError());
 }

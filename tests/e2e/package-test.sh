@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# The release archive of one target, made twice from the same programs and
-# files: the bytes must be the same although the copies of the programs
+# The release archive and the setup program of one target, each made twice
+# from the same programs and files: the bytes must be the same although the copies of the programs
 # differ in date and permissions and the two runs differ in time zone and
 # umask; it must hold exactly the expected entries, all of one date, with the
 # README and the samples as they are and programs for the right machine.
@@ -34,6 +34,9 @@ one=$work/one/$name.zip
 two=$work/two/$name.zip
 [ -f "$one" ] && [ -f "$two" ] || { echo "FAIL: no archive $name.zip" >&2; exit 1; }
 cmp -s "$one" "$two" || fail "two builds of $name.zip differ"
+# The setup program too: the same bytes, a program for the target's machine.
+setup=$work/one/$name-setup.exe
+cmp -s "$setup" "$work/two/$name-setup.exe" || fail "two builds of $name-setup.exe differ"
 
 # The files copied from the source tree, and the entries in byte order.
 copied="README.md samples/README.md samples/stone.mtl samples/tile.obj samples/tile.png samples/torus.mtl
@@ -78,5 +81,8 @@ for program in corvasi corvasi-render; do
   [ "$stamp" = "$epoch" ] || fail "$program.exe is stamped $stamp, not $epoch"
   [ "$(stat -c %s "$exe")" -lt "$(stat -c %s "$tree/$program.exe")" ] || fail "$program.exe is not stripped"
 done
+pe=$(od -An -tu4 -j60 -N4 "$setup" | tr -d ' ')
+header=$(od -An -tx1 -j"$pe" -N6 "$setup" | tr -d ' \n')
+[ "$header" = "50450000$machine" ] || fail "$name-setup.exe is not a PE file for $target ($header)"
 
-finish "$name.zip: the same bytes twice, $(echo "$listed" | wc -l) entries as expected"
+finish "$name.zip and $name-setup.exe: the same bytes twice, $(echo "$listed" | wc -l) entries as expected"
