@@ -31,6 +31,9 @@ const char* const kUsage =
     "  --turn DEG     turn about the vertical axis, as a sideways drag (0)\n"
     "  --tilt DEG     tilt about the horizontal axis, as a drag down (0)\n"
     "  --scale S      distance factor, above 0; smaller is closer (1)\n"
+    "  --as-is        the mesh where the file puts it; without it a mesh that\n"
+    "                 the start view does not show well is placed, as the\n"
+    "                 viewer places it\n"
     "  -o OUT.bmp     the file to write\n";
 
 struct Options {
@@ -41,6 +44,7 @@ struct Options {
     double turn = 0.0;
     double tilt = 0.0;
     double scale = 1.0;
+    bool asIs = false;
     std::string output;
     std::string mesh;
     bool help = false;
@@ -109,6 +113,7 @@ const OptionRule kOptionRules[] = {
     {"--turn", "a number of degrees", [](const char* v, Options& o) { return parseNumber(v, o.turn); }},
     {"--tilt", "a number of degrees", [](const char* v, Options& o) { return parseNumber(v, o.tilt); }},
     {"--scale", "a number above 0", [](const char* v, Options& o) { return parseNumber(v, o.scale) && o.scale > 0; }},
+    {"--as-is", nullptr, [](const char*, Options& o) { return o.asIs = true; }},
     {"-o", "a file name",
      [](const char* v, Options& o) {
          o.output = v;
@@ -273,10 +278,13 @@ int main(int argc, char** argv)
     if (const int refused = checkPictureSize(options))
         return refused;
     RenderWindow window(options);
-    window.mesh = mesh.release();
     const std::string notMade = window.open(options.width, options.height);
     if (!notMade.empty())
         return fail(notMade);
+    // Placed for the picture's viewport, which the window now has.
+    window.mesh = mesh.release();
+    if (!options.asIs)
+        window.placeMeshForStartView();
 
     std::unique_ptr<DibImage> image(window.captureImage());
     DestroyWindow(window.hwnd);
