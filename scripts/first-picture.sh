@@ -51,11 +51,17 @@ least=$((size / 8))
 
 # The picture of a mesh, or nothing when it cannot be drawn; then what it
 # shows: nothing, speck, cut, usable, with the box's size.
+# A failure other than a mesh that cannot be read (Wine busy starting, on a
+# loaded machine) is tried again.
 draw() { # mesh, out.bmp, options...
-  local mesh=$1 out=$2
+  local mesh=$1 out=$2 try
   shift 2
-  timeout 300 "$CORVASI_WINE" "$render" --size ${size}x$size "$@" -o "$(winpath "$out")" "$(winpath "$mesh")" \
-    >/dev/null 2>&1 || rm -f "$out"
+  for try in 1 2 3; do
+    timeout 300 "$CORVASI_WINE" "$render" --size ${size}x$size "$@" -o "$(winpath "$out")" "$(winpath "$mesh")" \
+      >/dev/null 2>"$work/render.log" && return
+    rm -f "$out"
+    ! grep -q "cannot load mesh" "$work/render.log" || return 0
+  done
 }
 judge() { # picture
   [ -s "$1" ] || { echo "no-load -"; return; }
