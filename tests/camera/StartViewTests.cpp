@@ -93,22 +93,6 @@ TEST(StartView, PlacedBoxesAreCentredAndShown)
     }
 }
 
-TEST(StartView, AFlatPlacedBoxFillsFourFifthsOfTheSmallerSide)
-{
-    // Facing the eye at the origin, 4 away: the picture's height there is
-    // 2 * 4 * tan(fov / 2).
-    const double height = 8 * std::tan(34.71 / 2 * 3.141592653589793 / 180);
-    const double sizes[] = {1e-6, 1e-3, 300, 1e12};
-    for (const double size : sizes) {
-        SCOPED_TRACE(size);
-        const Bounds square = box(Vec3{7, 7, 7}, Vec3{7 + size, 7 + size / 2, 7});
-        const Placement square512 = startViewPlacement(square, camera(512, 512));
-        EXPECT_NEAR(0.8 * height, size * square512.factor, 1e-9);
-        const Placement tall = startViewPlacement(square, camera(256, 512));
-        EXPECT_NEAR(0.4 * height, size * tall.factor, 1e-9);
-    }
-}
-
 TEST(StartView, DegenerateBoxesStayFinite)
 {
     // A single point is only moved; a needle pointing at the eye ends an
@@ -128,14 +112,10 @@ TEST(StartView, DegenerateBoxesStayFinite)
 TEST(StartView, PointsThatAreNotFiniteAreLeftOut)
 {
     Bounds b;
-    b.add(Vec3{kNaN, 0, 0});
-    b.add(Vec3{0, kInf, 0});
-    b.add(Vec3{0, 0, -kInf});
+    for (const Vec3& p : {Vec3{kNaN, 0, 0}, Vec3{0, kInf, 0}, Vec3{0, 0, -kInf}})
+        b.add(p);
     EXPECT_TRUE(b.empty());
-    b.add(Vec3{1, 2, 3});
-    b.add(Vec3{kNaN, kNaN, kNaN});
-    b.add(Vec3{-1, 0, 1});
-    b.add(Vec3{-kInf, 100, 100});
-    EXPECT_TRUE(vecNear(Vec3{-1, 0, 1}, b.low));
-    EXPECT_TRUE(vecNear(Vec3{1, 2, 3}, b.high));
+    for (const Vec3& p : {Vec3{1, 2, 3}, Vec3{kNaN, kNaN, kNaN}, Vec3{-1, 0, 1}, Vec3{-kInf, 100, 100}})
+        b.add(p);
+    EXPECT_TRUE(vecNear(Vec3{-1, 0, 1}, b.low) && vecNear(Vec3{1, 2, 3}, b.high));
 }
