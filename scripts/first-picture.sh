@@ -120,10 +120,10 @@ echo "First pictures of the $files OBJ files below ${folder#"$root"/}, ${size}x$
 echo
 echo "| | as the file puts it (\`--as-is\`) | as the viewer shows it |"
 echo "|---|---:|---:|"
-printf '| files that load | %d | %d |\n' "$loaded" "$((files - ${count[after-no-load]:-0}))"
+printf '| drawn by corvasi-render | %d | %d |\n' "$loaded" "$((files - ${count[after-no-load]:-0}))"
 row "usable: at least an eighth of the picture, inside it" usable
 row "specks: inside, smaller than an eighth" speck
 row "cut by the picture's edges" cut
 row "nothing drawn that differs from the background" nothing
 echo
-echo "Pictures left as they were (the same bytes): $same of the $loaded files that load."
+echo "Pictures left as they were (the same bytes): $same of the $loaded files drawn."
