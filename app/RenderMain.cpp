@@ -34,6 +34,9 @@ const char* const kUsage =
     "  --scale S      distance factor, above 0; smaller is closer (1)\n"
     "  --samples N    frames averaged for smooth edges, 1..256; 1 is the\n"
     "                 viewer's own picture (8)\n"
+    "  --as-is        the mesh where the file puts it; without it a mesh that\n"
+    "                 the start view does not show well is placed, as the\n"
+    "                 viewer places it\n"
     "  -o OUT.bmp     the file to write\n";
 
 struct Options {
@@ -45,6 +48,7 @@ struct Options {
     double tilt = 0.0;
     double scale = 1.0;
     int samples = 8;
+    bool asIs = false;
     std::string output;
     std::string mesh;
     bool help = false;
@@ -115,6 +119,7 @@ const OptionRule kOptionRules[] = {
     {"--scale", "a number above 0", [](const char* v, Options& o) { return parseNumber(v, o.scale) && o.scale > 0; }},
     {"--samples", "a whole number from 1 to 256",
      [](const char* v, Options& o) { return parseInt(v, 1, 256, o.samples); }},
+    {"--as-is", nullptr, [](const char*, Options& o) { return o.asIs = true; }},
     {"-o", "a file name",
      [](const char* v, Options& o) {
          o.output = v;
@@ -280,10 +285,13 @@ int main(int argc, char** argv)
     if (const int refused = checkPictureSize(options))
         return refused;
     RenderWindow window(options);
-    window.mesh = mesh.release();
     const std::string notMade = window.open(options.width, options.height);
     if (!notMade.empty())
         return fail(notMade);
+    // Placed for the picture's viewport, which the window now has.
+    window.mesh = mesh.release();
+    if (!options.asIs)
+        window.placeMeshForStartView();
 
     std::unique_ptr<DibImage> image(window.captureSmoothImage());
     DestroyWindow(window.hwnd);

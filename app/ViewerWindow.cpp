@@ -3,6 +3,7 @@
 #include "app/FileDialogs.h"
 #include "app/WaitCursorGuard.h"
 #include "mesh/Mesh.h"
+#include "mesh/MeshPlacement.h"
 #include "mesh/ObjReader.h"
 
 #include <shellapi.h>
@@ -64,11 +65,21 @@ void ViewerWindow::openMesh(const char* path)
     delete mesh;
     mesh = loaded;
     camera.reset();
+    placeMeshForStartView();
     context.makeCurrent(nullptr);
     textures.clear();
     meshLists.release();
     context.releaseCurrent();
     redraw();
+}
+
+void ViewerWindow::placeMeshForStartView()
+{
+    if (!mesh)
+        return;
+    const Bounds box = facePositionBounds(*mesh);
+    if (!box.empty() && !startViewShows(box, camera))
+        placePositions(*mesh, startViewPlacement(box, camera));
 }
 
 LRESULT ViewerWindow::windowProc(UINT message, WPARAM wParam, LPARAM lParam)

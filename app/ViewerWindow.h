@@ -47,6 +47,10 @@ public:
     // Replaces the mesh on show with the one read from path, or tells the
     // user that it cannot be loaded and keeps what is shown.
     void openMesh(const char* path);
+    // When the start view does not show the mesh well (too small, too large
+    // or off to one side), moves and scales its positions so that it does;
+    // a mesh shown well stays as it is. Needs the viewport of the picture.
+    void placeMeshForStartView();
 
     // One-time state of a new context, and the two kinds of frame. They need
     // the context current. A frame sends the mesh with drawMesh, or with

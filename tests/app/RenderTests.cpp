@@ -67,10 +67,10 @@ class RenderTest : public ViewerTest {
 protected:
     // Runs the renderer with the options and returns its picture; the exit
     // code must be 0 and nothing must be said.
-    std::unique_ptr<DibImage> render(const std::string& options)
+    std::unique_ptr<DibImage> render(const std::string& options, const std::string& mesh = torusPath())
     {
         const std::string out = scratchPath("render.bmp");
-        ProgramRunner renderer(CORVASI_RENDER_EXE, options + " -o " + quoted(out) + " " + quoted(torusPath()));
+        ProgramRunner renderer(CORVASI_RENDER_EXE, options + " -o " + quoted(out) + " " + quoted(mesh));
         EXPECT_TRUE(renderer.started);
         // Looked for until the program ends: it never shows a window.
         bool shown = false;
@@ -162,6 +162,21 @@ TEST_P(RenderViewTest, PictureIsTheViewersPictureOfTheSameView)
 
 INSTANTIATE_TEST_SUITE_P(Views, RenderViewTest, ::testing::ValuesIn(kSameViews),
                          [](const ::testing::TestParamInfo<SameView>& info) { return std::string(info.param.name); });
+
+TEST_F(RenderTest, PlacesAMeshAsTheViewerDoesUnlessAskedToKeepItAsIs)
+{
+    // A box 0.6 units across, off to the side: a speck at the start view.
+    const std::string speck = writeMesh("render-speck",
+                                        "v 500 500 500\nv 500.6 500 500\nv 500.6 500.3 500\n"
+                                        "v 500 500.3 500.2\nf 1 2 3\nf 1 3 4\n");
+    createViewer(speck, 320, 200);
+    const std::unique_ptr<DibImage> shown = viewerPicture();
+    ASSERT_TRUE(shown);
+    const std::unique_ptr<DibImage> drawn = render("--size 320x200", speck);
+    expectSamePicture(*shown, *drawn);
+    EXPECT_GT(meshPixels(*drawn), 320 * 200 / 10);
+    EXPECT_EQ(0, meshPixels(*render("--size 320x200 --as-is", speck))) << "as the file puts it, out of view";
+}
 
 TEST_F(RenderTest, PictureLargerThanTheScreenIsTheWholePicture)
 {

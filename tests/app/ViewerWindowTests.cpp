@@ -349,6 +349,93 @@ TEST_F(ViewerTest, ResizingRepaintsWithTheNewAspectRatio)
 
 namespace {
 
+// A square of the given side (file units) centred on (x, y, 0), and what a
+// file may add: faces and vertices that come after the square's four.
+std::string squareAt(double side, double x, double y, const std::string& more = std::string())
+{
+    char text[400];
+    const double h = side / 2;
+    std::snprintf(text, sizeof text, "v %.17g %.17g 0\nv %.17g %.17g 0\nv %.17g %.17g 0\nv %.17g %.17g 0\nf 1 2 3 4\n",
+                  x - h, y - h, x + h, y - h, x + h, y + h, x - h, y + h);
+    return text + more;
+}
+
+} // namespace
+
+TEST_F(ViewerTest, OpeningPlacesAMeshThatTheStartViewDoesNotShowWell)
+{
+    // Placed: centred, four fifths of 512 across. A square 32 across, 0.32
+    // after the load scale, spans 0.32 / (8 tan(34.71 / 2)) = 0.128 of the
+    // picture, just over an eighth: left where it is.
+    const double placed = 0.8 * 512;
+    const double leftAlone = 512 * 0.32 / (8 * std::tan(34.71 / 2 * 3.141592653589793 / 180));
+    struct {
+        const char* what;
+        std::string obj;
+        double width;
+    } cases[] = {
+        {"tiny", squareAt(0.01, 0, 0), placed},
+        {"huge", squareAt(1e7, 0, 0), placed},
+        {"far off-centre", squareAt(100, 4000, -2500), placed},
+        {"just large enough", squareAt(32, 0, 0), leftAlone},
+        {"just too small", squareAt(30, 0, 0), placed},
+        {"a vertex no face uses, far away", squareAt(0.01, 0, 0, "v 1e6 1e6 1e6\n"), placed},
+        {"a face through a vertex at infinity", squareAt(0.01, 0, 0, "v 1e999 -1e999 0\nf 1 2 5\n"), placed},
+    };
+    createViewer();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string path = writeMesh("placed", c.obj);
+        viewer.openMesh(path.c_str());
+        ASSERT_TRUE(viewer.mesh);
+        const Frame frame = show();
+        EXPECT_NEAR(c.width, coveredColumns(frame, 256), 3.0);
+        EXPECT_NEAR(c.width, coveredRows(frame, 256), 3.0);
+        const int left = static_cast<int>(256 - c.width / 2);
+        EXPECT_TRUE(isBackground(frame.at(left - 3, 256)) && !isBackground(frame.at(left + 3, 256))) << "centred";
+        // Left alone means untouched: the positions are the reader's.
+        const std::unique_ptr<Mesh> read(loadObjMesh(path.c_str(), kLoadScale, true));
+        EXPECT_EQ(c.width == leftAlone, read->positions[0].x == viewer.mesh->positions[0].x);
+    }
+}
+
+TEST_F(ViewerTest, APlacedMeshLooksLikeTheSameMeshWrittenWhereItWasPlaced)
+{
+    // A pyramid 0.06 units across, far off the origin; its faces get their
+    // normals from the file's positions.
+    const std::string pyramid =
+        "v 1000 2000 -300\nv 1000.06 2000 -300\nv 1000.06 2000.06 -300\n"
+        "v 1000 2000.06 -300\nv 1000.03 2000.03 -299.96\n"
+        "f 1 2 5\nf 2 3 5\nf 3 4 5\nf 4 1 5\nf 4 3 2 1\n";
+    createViewer(writeMesh("pyramid-far", pyramid));
+    ASSERT_TRUE(viewer.mesh);
+    std::string written;
+    for (std::size_t i = 0; i < viewer.mesh->positions.size(); ++i) {
+        const Vec3& p = viewer.mesh->positions[i];
+        char line[100];
+        std::snprintf(line, sizeof line, "v %.17g %.17g %.17g\n", p.x / kLoadScale, p.y / kLoadScale, p.z / kLoadScale);
+        written += line;
+    }
+    written += "f 1 2 5\nf 2 3 5\nf 3 4 5\nf 4 1 5\nf 4 3 2 1\n";
+    std::vector<Frame> placed;
+    for (const bool anaglyph : {false, true}) {
+        viewer.anaglyphMode = anaglyph;
+        placed.push_back(show());
+    }
+    EXPECT_GT(coveredColumns(placed[0], 300), 200);
+    viewer.openMesh(writeMesh("pyramid-placed", written).c_str());
+    for (const bool anaglyph : {false, true}) {
+        viewer.anaglyphMode = anaglyph;
+        const Frame frame = show();
+        int different = 0;
+        for (std::size_t i = 0; i < frame.rgb.size(); ++i)
+            different += !within(frame.rgb[i], placed[anaglyph].rgb[i]);
+        EXPECT_LE(different, 30) << (anaglyph ? "anaglyph" : "plain") << ": only where an edge crosses a pixel";
+    }
+}
+
+namespace {
+
 // Drops files on the window as the shell does, the names in UTF-16; paths
 // are UTF-8.
 void dropFiles(HWND window, const std::vector<std::string>& paths)
