@@ -157,11 +157,14 @@ DibImage* SmoothCaptureWindow::captureSmoothImage()
 
     const std::vector<double> offsets = jitterOffsets(samples);
     const MeshPainter shifted = static_cast<MeshPainter>(&SmoothCaptureWindow::drawShiftedMesh);
+    bool failed = false;
     for (int i = 0; i < samples; ++i) {
         // One pixel is 2 / width of the device coordinates' range.
         shiftX = 2.0 * offsets[2 * i] / width;
         shiftY = 2.0 * offsets[2 * i + 1] / height;
         renderFrame(shifted);
+        // As in the one-frame capture, only the read-back and the sums count.
+        takeGLErrors();
         if (accumulate) {
             glAccum(GL_ACCUM, 1.0f / samples);
         } else {
@@ -169,6 +172,7 @@ DibImage* SmoothCaptureWindow::captureSmoothImage()
             for (std::size_t k = 0; k < bytes; ++k)
                 sums[k] = static_cast<std::uint16_t>(sums[k] + image->bits[k]);
         }
+        failed = takeGLErrors() || failed;
     }
     if (accumulate) {
         // The anaglyph leaves only green and blue writable.
@@ -180,7 +184,7 @@ DibImage* SmoothCaptureWindow::captureSmoothImage()
         for (std::size_t k = 0; k < bytes; ++k)
             image->bits[k] = static_cast<unsigned char>((sums[k] + half) / static_cast<unsigned>(samples));
     }
-    const bool read = !takeGLErrors();
+    const bool read = !takeGLErrors() && !failed;
     context.releaseCurrent();
     return read ? image.release() : nullptr;
 }

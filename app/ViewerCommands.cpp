@@ -170,9 +170,11 @@ DibImage* ViewerWindow::captureImage()
     // screen and the front buffer lack whatever covers the window or lies
     // off the screen, and hold nothing dependable after a swap.
     context.makeCurrent(nullptr);
-    takeGLErrors();
     glDrawBuffer(GL_BACK);
     renderFrame();
+    // Only the read-back decides: a value the driver refuses while drawing
+    // (a shininess above 128) leaves the picture as the screen shows it.
+    takeGLErrors();
     glReadBuffer(GL_BACK);
     // Read as blue, green, red rows padded to 4 bytes: the DIB's own layout.
     glPixelStorei(GL_PACK_ALIGNMENT, 4);

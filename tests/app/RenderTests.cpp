@@ -172,10 +172,26 @@ TEST_F(RenderTest, PlacesAMeshAsTheViewerDoesUnlessAskedToKeepItAsIs)
     createViewer(speck, 320, 200);
     const std::unique_ptr<DibImage> shown = viewerPicture();
     ASSERT_TRUE(shown);
-    const std::unique_ptr<DibImage> drawn = render("--size 320x200", speck);
+    const std::unique_ptr<DibImage> drawn = render("--samples 1 --size 320x200", speck);
     expectSamePicture(*shown, *drawn);
     EXPECT_GT(meshPixels(*drawn), 320 * 200 / 10);
     EXPECT_EQ(0, meshPixels(*render("--size 320x200 --as-is", speck))) << "as the file puts it, out of view";
+}
+
+TEST_F(RenderTest, ShininessThatTheDriverRefusesStillGivesThePicture)
+{
+    // Ns 300 is refused by glMaterialf; the triangle still draws, and the
+    // capture must not take that error for a failed read-back.
+    const std::string shiny = writeMesh("render-shiny",
+                                        "mtllib render-shiny.mtl\nusemtl m\n"
+                                        "v -100 -100 0\nv 100 -100 0\nv 0 100 0\nf 1 2 3\n",
+                                        "newmtl m\nKd 0.8 0.2 0.2\nKs 1 1 1\nNs 300\n");
+    createViewer(shiny, 256, 256);
+    const std::unique_ptr<DibImage> shown = viewerPicture();
+    ASSERT_TRUE(shown);
+    EXPECT_GT(meshPixels(*shown), 256 * 256 / 10);
+    expectSamePicture(*shown, *render("--samples 1 --size 256x256", shiny));
+    EXPECT_GT(meshPixels(*render("--size 256x256", shiny)), 256 * 256 / 10);
 }
 
 TEST_F(RenderTest, PictureLargerThanTheScreenIsTheWholePicture)
