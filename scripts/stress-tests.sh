@@ -101,7 +101,7 @@ for _ in $(seq "$burners"); do
   nice -n 19 bash -c 'while :; do :; done' &
   burner_pids+=($!)
 done
-echo "$tree: app_tests ${rounds} times${filter:+ (--gtest_filter=$filter)}, $burners busy processes at nice 19 beside it, load average $(cut -d' ' -f1-3 /proc/loadavg)"
+echo "$tree: app_tests, $rounds rounds${filter:+ (--gtest_filter=$filter)}, $burners busy processes at nice 19 beside it, load average $(cut -d' ' -f1-3 /proc/loadavg)"
 
 failed=0
 times=()
@@ -119,8 +119,13 @@ for round in $(seq "$rounds"); do
     echo "round $round/$rounds: passed in $took s"
   else
     failed=$((failed + 1))
-    why=$(sed -n -E 's/^\[  FAILED  \] ([^ ,]+)( \(.*|, .*)?$/\1/p' "$log" | sort -u | tr '\n' ' ')
-    [ $rc -ne 124 ] || why="timed out after 600 s $why"
+    why=$(tr -d '\r' <"$log" | sed -n -E 's/^\[  FAILED  \] ([^ ,]+)( \(.*|, .*)?$/\1/p' | sort -u | tr '\n' ' ')
+    if [ $rc -eq 124 ]; then
+      why="timed out after 600 s $why"
+      # What is left of the stuck program is not to meet the next round.
+      wineserver -k >/dev/null 2>&1
+      wineserver -p
+    fi
     echo "round $round/$rounds: FAILED in $took s (exit code $rc): ${why:-see $log}"
   fi
 done
