@@ -308,6 +308,25 @@ TEST_F(LongUseTest, OpeningAndCancellingTheDepthDialogGivesBackHandlesAndMemory)
     EXPECT_EQ(rounds + 1, followed) << "the picture's depth follows the slider in every round";
 }
 
+TEST(LongUse, ADriverWhoseCancelClosesTheDialogCountsItsJobDone)
+{
+    // On a busy machine the dialog can close, and doModal return, before
+    // the driver's thread is past its Cancel; here it is held there until
+    // doModal has returned.
+    std::atomic<bool> returned{false};
+    int depth = 300;
+    AnaglyphDepthDialog dialog;
+    ModalDriver driver(
+        "depth dialog", [] { return findShownWindow(nullptr, "Anaglyph Depth"); },
+        [&](HWND window) {
+            PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
+            waitFor([&] { return returned.load(); });
+        });
+    EXPECT_FALSE(dialog.doModal(nullptr, &depth));
+    returned = true;
+    EXPECT_TRUE(driver.done());
+}
+
 TEST_F(LongUseTest, HostileShapesLoadOrAreRefusedAndTheViewerGoesOn)
 {
     // Files of shapes no modeller writes, at a size that keeps the test

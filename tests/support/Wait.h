@@ -82,18 +82,33 @@ public:
     }
     ~ModalDriver()
     {
-        stop = true;
-        thread.join();
+        finish();
         if (!problem.empty())
             ADD_FAILURE() << problem;
     }
     ModalDriver(const ModalDriver&) = delete;
     ModalDriver& operator=(const ModalDriver&) = delete;
 
-    // Whether the window came up and the job was done.
-    bool done() const { return finished; }
+    // Whether the window came up and the job was done; asked once the modal
+    // loop has returned. The job's last act (a click, a key) may close the
+    // window while the job itself has yet to return, so this first waits for
+    // the driver to end: at once when the window has gone, within its
+    // deadline when the window is still open.
+    bool done()
+    {
+        finish();
+        return finished;
+    }
 
 private:
+    // A window that has not come up yet is no longer waited for.
+    void finish()
+    {
+        stop = true;
+        if (thread.joinable())
+            thread.join();
+    }
+
     void run(const Find& find, const Job& job)
     {
         HWND window = nullptr;
