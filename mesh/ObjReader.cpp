@@ -506,13 +506,18 @@ void generateFaceNormals(Mesh& mesh)
     }
 }
 
+// outOfMemory, when given, tells a file that did not fit in memory from one
+// that the rules refuse.
 Mesh* readMesh(std::FILE* obj, std::FILE* library, const LibraryOpener& openNamed, LineReader::Translation translation,
-               const std::string& fullPath, double scale, bool triangulate, ObjRules rules)
+               const std::string& fullPath, double scale, bool triangulate, ObjRules rules, bool* outOfMemory = nullptr)
 {
     // Memory kept for reporting a failure, when the heap runs out.
     MemoryReserve reserve;
-    if (!reserve.held())
+    if (!reserve.held()) {
+        if (outOfMemory)
+            *outOfMemory = true;
         return nullptr;
+    }
     try {
         std::unique_ptr<Mesh> mesh(new Mesh);
         mesh->filePath = fullPath;
@@ -545,12 +550,16 @@ Mesh* readMesh(std::FILE* obj, std::FILE* library, const LibraryOpener& openName
         return mesh.release();
     } catch (const std::bad_alloc&) {
         // A mesh too large for memory is a file that cannot be loaded.
+        if (outOfMemory)
+            *outOfMemory = true;
         return nullptr;
     }
 }
 
 // By the given rules; without them, by the strict rules and, when those
-// give nothing, by the tolerant ones from where the streams were.
+// refuse the file, by the tolerant ones from where the streams were. A file
+// too large for memory is not read again: the tolerant rules keep all that
+// the strict ones keep.
 Mesh* readByRules(std::FILE* obj, std::FILE* library, const LibraryOpener& openNamed,
                   LineReader::Translation translation, const std::string& fullPath, double scale, bool triangulate,
                   std::optional<ObjRules> rules)
@@ -560,9 +569,12 @@ Mesh* readByRules(std::FILE* obj, std::FILE* library, const LibraryOpener& openN
     std::fpos_t objStart;
     std::fpos_t libraryStart;
     const bool marked = std::fgetpos(obj, &objStart) == 0 && (!library || std::fgetpos(library, &libraryStart) == 0);
-    if (Mesh* mesh = readMesh(obj, library, openNamed, translation, fullPath, scale, triangulate, ObjRules::strict))
+    bool outOfMemory = false;
+    if (Mesh* mesh = readMesh(obj, library, openNamed, translation, fullPath, scale, triangulate, ObjRules::strict,
+                              &outOfMemory))
         return mesh;
-    if (!marked || std::fsetpos(obj, &objStart) != 0 || (library && std::fsetpos(library, &libraryStart) != 0))
+    if (outOfMemory || !marked || std::fsetpos(obj, &objStart) != 0 ||
+        (library && std::fsetpos(library, &libraryStart) != 0))
         return nullptr;
     std::clearerr(obj);
     if (library)
