@@ -100,34 +100,6 @@ TEST(RealFiles, EveryObjLoadsSoundlyOrFailsForAKnownReason)
         "trimesh/models/emptyIO/obj_wireframe.obj",
         "trimesh/models/face_in_group_name.obj",
     };
-    // Of the others, those that only the second reading opens (vertex
-    // colours or weights, three-number texture coordinates, negative
-    // corner numbers, texture or normal numbers past their pools).
-    const std::set<std::string> secondReading = {
-        "assimp/OBJ/cube_with_vertexcolors.obj",
-        "assimp/OBJ/cube_with_vertexcolors_uni.obj",
-        "assimp/OBJ/only_a_part_of_vertexcolors.obj",
-        "assimp/OBJ/regr01.obj",
-        "rapidobj/tests/data/color/color.obj",
-        "rapidobj/tests/data/mtllib/cube.obj",
-        "rapidobj/tests/data/mtllib/cube_mtllib_missing.obj",
-        "rapidobj/tests/data/primitives/primitives.obj",
-        "rapidobj/tests/data/teapot/teapot.obj",
-        "tinyobjloader/models/catmark_torus_creases0.obj",
-        "tinyobjloader/models/cornell_box.obj",
-        "tinyobjloader/models/cornell_box_multimaterial.obj",
-        "tinyobjloader/models/cube-vertex-w-component.obj",
-        "tinyobjloader/models/cube-vertexcol.obj",
-        "tinyobjloader/models/issue-140-zero-face-idx.obj",
-        "tinyobjloader/models/missing_material_file.obj",
-        "tinyobjloader/models/no_material.obj",
-        "tinyobjloader/models/smoothing-group-two-squares.obj",
-        "tinyobjloader/models/test-nan.obj",
-        "trimesh/models/cubevt.obj",
-        "trimesh/models/face_in_group_name_mid_file.obj",
-        "trimesh/models/nancolor.obj",
-        "trimesh/models/negative_indices.obj",
-    };
     const std::vector<std::string> files = sharedObjFiles();
     ASSERT_GT(files.size(), 50u) << "the shared test data has lost its OBJ files";
     int loaded = 0;
@@ -141,21 +113,9 @@ TEST(RealFiles, EveryObjLoadsSoundlyOrFailsForAKnownReason)
         ++loaded;
         EXPECT_FALSE(expectedFailures.count(name)) << name << " loads now; take it off the list";
         expectSound(*mesh, name);
-        const bool strict = load(path, true, kLoadScale, ObjRules::strict) != nullptr;
-        EXPECT_EQ(secondReading.count(name) == 0, strict) << name;
         EXPECT_TRUE(mesh->colors.empty() || mesh->colors.size() == mesh->positions.size()) << name;
     }
     EXPECT_GT(loaded, 50);
-
-    // Colours for some vertices only: the others are white.
-    const auto part = load(sharedDataPath("obj/assimp/OBJ/only_a_part_of_vertexcolors.obj"));
-    ASSERT_TRUE(part);
-    ASSERT_EQ(5u, part->colors.size());
-    EXPECT_EQ(1.0f, part->colors[0].g);
-    EXPECT_EQ(0.0f, part->colors[1].g);
-    EXPECT_EQ(1.0f, part->colors[1].b);
-    EXPECT_EQ(0.6f, part->colors[3].g);
-    EXPECT_EQ(1.0f, part->colors[4].r);
 }
 
 TEST(RealFiles, MaterialsAsTheirLibrariesSay)
