@@ -190,12 +190,13 @@ bool insidePool(std::int32_t index, std::size_t size)
 // that is not plain, in any way, is split into words with splitStatement and
 // read as such, so both ways give the same mesh. The tolerant rules take
 // only lines of other shapes, so they live in the word-by-word reading and
-// in what is done with the corners.
+// in what is done with the corners; they are a constant of the reader, so
+// that the strict reading tests for none of them.
+template <ObjRules rules>
 class StatementReader {
 public:
-    StatementReader(Mesh& mesh, double scale, bool triangulate, ObjRules rules)
-            : mesh(mesh), scale(scale), triangulate(triangulate), tolerant(rules == ObjRules::tolerant),
-              current(mesh.findOrAddMaterial(std::string()))
+    StatementReader(Mesh& mesh, double scale, bool triangulate)
+            : mesh(mesh), scale(scale), triangulate(triangulate), current(mesh.findOrAddMaterial(std::string()))
     {
     }
 
@@ -204,7 +205,7 @@ public:
     // only the positions count.
     bool indicesInside()
     {
-        if (tolerant)
+        if constexpr (tolerant)
             return settleCorners();
         return lowest >= 0 && static_cast<std::size_t>(highest.position) + 1 <= mesh.positions.size() &&
                static_cast<std::size_t>(highest.texCoord) + 1 <= mesh.texCoords.size() &&
@@ -225,7 +226,7 @@ public:
                 p = readLineAt(p, last);
         }
         // Once one vertex has a colour, every vertex has one.
-        if (!mesh.colors.empty())
+        if (tolerant && !mesh.colors.empty())
             padColors(mesh.positions.size());
     }
 
@@ -424,7 +425,7 @@ private:
     // around its first corner.
     void addFaces()
     {
-        if (tolerant)
+        if constexpr (tolerant)
             countBack();
         for (const Corner& c : corners) {
             lowest = std::min({lowest, c.position, c.texCoord, c.normal});
@@ -450,7 +451,7 @@ private:
     Mesh& mesh;
     double scale;
     bool triangulate;
-    bool tolerant;
+    static constexpr bool tolerant = rules == ObjRules::tolerant;
     Material* current;
     std::vector<std::string_view> words;
     std::vector<Corner> corners;
@@ -508,8 +509,9 @@ void generateFaceNormals(Mesh& mesh)
 
 // outOfMemory, when given, tells a file that did not fit in memory from one
 // that the rules refuse.
+template <ObjRules rules>
 Mesh* readMesh(std::FILE* obj, std::FILE* library, const LibraryOpener& openNamed, LineReader::Translation translation,
-               const std::string& fullPath, double scale, bool triangulate, ObjRules rules, bool* outOfMemory = nullptr)
+               const std::string& fullPath, double scale, bool triangulate, bool* outOfMemory = nullptr)
 {
     // Memory kept for reporting a failure, when the heap runs out.
     MemoryReserve reserve;
@@ -525,7 +527,7 @@ Mesh* readMesh(std::FILE* obj, std::FILE* library, const LibraryOpener& openName
         mesh->texCoords.push_back(TexCoord{});
         mesh->normals.push_back(Vec3{});
 
-        StatementReader statements(*mesh, scale, triangulate, rules);
+        StatementReader<rules> statements(*mesh, scale, triangulate);
         {
             LineReader lines(obj, translation);
             statements.read(lines);
@@ -565,13 +567,15 @@ Mesh* readByRules(std::FILE* obj, std::FILE* library, const LibraryOpener& openN
                   std::optional<ObjRules> rules)
 {
     if (rules)
-        return readMesh(obj, library, openNamed, translation, fullPath, scale, triangulate, *rules);
+        return *rules == ObjRules::strict
+                   ? readMesh<ObjRules::strict>(obj, library, openNamed, translation, fullPath, scale, triangulate)
+                   : readMesh<ObjRules::tolerant>(obj, library, openNamed, translation, fullPath, scale, triangulate);
     std::fpos_t objStart;
     std::fpos_t libraryStart;
     const bool marked = std::fgetpos(obj, &objStart) == 0 && (!library || std::fgetpos(library, &libraryStart) == 0);
     bool outOfMemory = false;
-    if (Mesh* mesh = readMesh(obj, library, openNamed, translation, fullPath, scale, triangulate, ObjRules::strict,
-                              &outOfMemory))
+    if (Mesh* mesh = readMesh<ObjRules::strict>(obj, library, openNamed, translation, fullPath, scale, triangulate,
+                                                &outOfMemory))
         return mesh;
     if (outOfMemory || !marked || std::fsetpos(obj, &objStart) != 0 ||
         (library && std::fsetpos(library, &libraryStart) != 0))
@@ -579,7 +583,7 @@ Mesh* readByRules(std::FILE* obj, std::FILE* library, const LibraryOpener& openN
     std::clearerr(obj);
     if (library)
         std::clearerr(library);
-    return readMesh(obj, library, openNamed, translation, fullPath, scale, triangulate, ObjRules::tolerant);
+    return readMesh<ObjRules::tolerant>(obj, library, openNamed, translation, fullPath, scale, triangulate);
 }
 
 Mesh* openAndRead(const char* path, double scale, bool triangulate, std::optional<ObjRules> rules)
