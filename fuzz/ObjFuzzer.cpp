@@ -9,11 +9,15 @@
 // fmemopen streams, carriage returns and Ctrl-Z bytes included, which text
 // mode would have removed; then bit 2 hands the library over as the one that
 // the mtllib statements name (those of odd length: the others are missing)
-// rather than as the library of the OBJ file's own name.
+// rather than as the library of the OBJ file's own name, and bit 3 reads by
+// the tolerant rules alone. Otherwise a file that the strict rules refuse
+// (most of the corpus: a mutation seldom keeps every index inside its pool)
+// is read a second time by the tolerant rules.
 //
 // A mesh that comes back must keep the reader's promises: positions and
 // materials, faces in every material, every corner index inside its pool,
-// reserved entries untouched, no face left without a normal.
+// reserved entries untouched, no face left without a normal, no colours or
+// one within 0 to 1 for every position.
 
 #include "fuzz/FuzzSupport.h"
 #include "mesh/Mesh.h"
@@ -73,6 +77,11 @@ void checkMesh(const Mesh& mesh, bool triangulate, const std::string& path)
         }
         require(first == material->corners.size(), "faceEnds covers every corner");
     }
+    require(mesh.colors.empty() || mesh.colors.size() == mesh.positions.size(), "a colour for every position, or none");
+    for (std::size_t i = 0; i < mesh.colors.size(); ++i) {
+        const VertexColor& c = mesh.colors[i];
+        require(c.r >= 0 && c.r <= 1 && c.g >= 0 && c.g <= 1 && c.b >= 0 && c.b <= 1, "colours within 0 to 1");
+    }
     require(mesh.memoryBytes() > 0, "memoryBytes counts something");
 }
 
@@ -110,7 +119,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             require(!name.empty(), "a named library has a name");
             return hasLibrary && name.size() % 2 == 1 ? memoryStream(mtl) : nullptr;
         };
-        mesh.reset(readObjMesh(objStream, library, path, kLoadScale, triangulate, openNamed));
+        if (data[0] & 8)
+            mesh.reset(readObjMesh(objStream, library, path, kLoadScale, triangulate, ObjRules::tolerant, openNamed));
+        else
+            mesh.reset(readObjMesh(objStream, library, path, kLoadScale, triangulate, openNamed));
         std::fclose(objStream);
         if (library)
             std::fclose(library);

@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <memory>
 #include <new>
+#include <optional>
 #include <string_view>
 #include <unordered_set>
 #include <vector>
@@ -170,10 +171,28 @@ const char* readCorner(const char* p, Corner& corner)
     return stop;
 }
 
+// The index that a negative corner number names, counting back from the end
+// of a pool of size entries (-1 is the last); -1 when it reaches before the
+// first entry.
+std::int32_t countedBack(std::int32_t number, std::size_t size)
+{
+    const long long index = static_cast<long long>(size) + number;
+    return index >= 0 && index <= INT32_MAX ? static_cast<std::int32_t>(index) : -1;
+}
+
+bool insidePool(std::int32_t index, std::size_t size)
+{
+    return index >= 0 && static_cast<std::size_t>(index) < size;
+}
+
 // Reads the statements of an OBJ file into a mesh. Plain lines of the
 // statements that make up nearly every file are read in one pass; a line
 // that is not plain, in any way, is split into words with splitStatement and
-// read as such, so both ways give the same mesh.
+// read as such, so both ways give the same mesh. The tolerant rules take
+// only lines of other shapes, so they live in the word-by-word reading and
+// in what is done with the corners; they are a constant of the reader, so
+// that the strict reading tests for none of them.
+template <ObjRules rules>
 class StatementReader {
 public:
     StatementReader(Mesh& mesh, double scale, bool triangulate)
@@ -181,15 +200,19 @@ public:
     {
     }
 
-    // Every index that a face uses lies inside its pool.
-    bool indicesInside() const
+    // Every index that a face uses lies inside its pool. By the tolerant
+    // rules, texture and normal indices outside theirs are made 0 first, so
+    // only the positions count.
+    bool indicesInside()
     {
+        if constexpr (tolerant)
+            return settleCorners();
         return lowest >= 0 && static_cast<std::size_t>(highest.position) + 1 <= mesh.positions.size() &&
                static_cast<std::size_t>(highest.texCoord) + 1 <= mesh.texCoords.size() &&
                static_cast<std::size_t>(highest.normal) + 1 <= mesh.normals.size();
     }
 
-    bool facesWithoutNormals() const { return unnamed > 0; }
+    bool facesWithoutNormals() const { return unnamed > 0 || normalsDropped; }
 
     // The libraries that mtllib statements name, in order, each once.
     const std::vector<std::string>& libraries() const { return libraryNames; }
@@ -202,6 +225,9 @@ public:
             while (p < last)
                 p = readLineAt(p, last);
         }
+        // Once one vertex has a colour, every vertex has one.
+        if (tolerant && !mesh.colors.empty())
+            padColors(mesh.positions.size());
     }
 
 private:
@@ -290,22 +316,28 @@ private:
     void readStatement(const char* line, std::size_t length)
     {
         // Every statement but a face has a few words: a line of millions of
-        // numbers is skipped without holding them all.
-        constexpr std::size_t kFewWords = 5;
-        splitStatement(line, length, words, kFewWords);
+        // numbers is skipped without holding them all. The tolerant rules
+        // take a vertex of up to eight.
+        const std::size_t fewWords = tolerant ? 9 : 5;
+        splitStatement(line, length, words, fewWords);
         if (words.empty())
             return;
-        if (words.size() == kFewWords && (words[0] == "f" || words[0] == "mtllib"))
+        if (words.size() == fewWords && (words[0] == "f" || words[0] == "mtllib"))
             splitStatement(line, length, words);
         const std::string_view keyword = words[0];
         const std::size_t n = words.size();
         if (keyword == "v") {
-            if (n == 4)
+            if (n == 4 || (tolerant && n >= 5 && n <= 8)) {
                 mesh.positions.push_back(
                     Vec3{number(words[1]) * scale, number(words[2]) * scale, number(words[3]) * scale});
+                if (n == 7)
+                    addColor(&words[4]);
+            }
         } else if (keyword == "vt") {
             if (n == 3)
                 mesh.texCoords.push_back(TexCoord{number(words[1]), number(words[2])});
+            else if (tolerant && (n == 2 || n == 4))
+                mesh.texCoords.push_back(TexCoord{number(words[1]), n == 4 ? number(words[2]) : 0.0});
         } else if (keyword == "vn") {
             if (n == 4)
                 mesh.normals.push_back(Vec3{number(words[1]), number(words[2]), number(words[3])});
@@ -329,10 +361,72 @@ private:
         }
     }
 
+    // The colour of the vertex just added, from three channel words: each
+    // kept within 0 to 1; one that is not a number makes the vertex white,
+    // as one without a colour is.
+    void addColor(const std::string_view* channels)
+    {
+        double c[3];
+        for (int i = 0; i < 3; ++i)
+            c[i] = number(channels[i]);
+        VertexColor color;
+        if (c[0] == c[0] && c[1] == c[1] && c[2] == c[2]) {
+            const auto clamped = [](double v) { return static_cast<float>(std::clamp(v, 0.0, 1.0)); };
+            color = VertexColor{clamped(c[0]), clamped(c[1]), clamped(c[2])};
+        }
+        padColors(mesh.positions.size() - 1);
+        mesh.colors.push_back(color);
+    }
+
+    // White for every position up to count that has no colour yet.
+    void padColors(std::size_t count)
+    {
+        while (mesh.colors.size() < count)
+            mesh.colors.push_back(VertexColor{});
+    }
+
+    // Negative numbers of the tolerant rules, made indices: -1 is the last
+    // vertex of its kind read so far.
+    void countBack()
+    {
+        for (Corner& c : corners) {
+            if (c.position < 0)
+                c.position = countedBack(c.position, mesh.positions.size());
+            if (c.texCoord < 0)
+                c.texCoord = countedBack(c.texCoord, mesh.texCoords.size());
+            if (c.normal < 0)
+                c.normal = countedBack(c.normal, mesh.normals.size());
+        }
+    }
+
+    // After the last line, by the tolerant rules: a texture or normal index
+    // outside its pool becomes 0, the reserved entry. False when a position
+    // lies outside its pool.
+    bool settleCorners()
+    {
+        for (const auto& material : mesh.materials) {
+            BlockArray<Corner>& list = material->corners;
+            for (std::size_t i = 0; i < list.size(); ++i) {
+                Corner& c = list[i];
+                if (!insidePool(c.position, mesh.positions.size()))
+                    return false;
+                if (!insidePool(c.texCoord, mesh.texCoords.size()))
+                    c.texCoord = 0;
+                if (!insidePool(c.normal, mesh.normals.size())) {
+                    c.normal = 0;
+                    normalsDropped = true;
+                }
+            }
+        }
+        return true;
+    }
+
     // The faces of the polygon in corners: one, or a fan of triangles
     // around its first corner.
     void addFaces()
     {
+        if constexpr (tolerant)
+            countBack();
         for (const Corner& c : corners) {
             lowest = std::min({lowest, c.position, c.texCoord, c.normal});
             highest.position = std::max(highest.position, c.position);
@@ -357,6 +451,7 @@ private:
     Mesh& mesh;
     double scale;
     bool triangulate;
+    static constexpr bool tolerant = rules == ObjRules::tolerant;
     Material* current;
     std::vector<std::string_view> words;
     std::vector<Corner> corners;
@@ -366,7 +461,8 @@ private:
     // the faces without normals need no second pass over every corner.
     std::int32_t lowest = 0; // of all three indices
     Corner highest{-1, -1, -1};
-    std::size_t unnamed = 0; // faces whose corners name no normal
+    std::size_t unnamed = 0;     // faces whose corners name no normal
+    bool normalsDropped = false; // by settleCorners: faces may have lost their normals
 };
 
 Vec3 difference(const Vec3& a, const Vec3& b)
@@ -411,13 +507,19 @@ void generateFaceNormals(Mesh& mesh)
     }
 }
 
+// outOfMemory, when given, tells a file that did not fit in memory from one
+// that the rules refuse.
+template <ObjRules rules>
 Mesh* readMesh(std::FILE* obj, std::FILE* library, const LibraryOpener& openNamed, LineReader::Translation translation,
-               const std::string& fullPath, double scale, bool triangulate)
+               const std::string& fullPath, double scale, bool triangulate, bool* outOfMemory = nullptr)
 {
     // Memory kept for reporting a failure, when the heap runs out.
     MemoryReserve reserve;
-    if (!reserve.held())
+    if (!reserve.held()) {
+        if (outOfMemory)
+            *outOfMemory = true;
         return nullptr;
+    }
     try {
         std::unique_ptr<Mesh> mesh(new Mesh);
         mesh->filePath = fullPath;
@@ -425,7 +527,7 @@ Mesh* readMesh(std::FILE* obj, std::FILE* library, const LibraryOpener& openName
         mesh->texCoords.push_back(TexCoord{});
         mesh->normals.push_back(Vec3{});
 
-        StatementReader statements(*mesh, scale, triangulate);
+        StatementReader<rules> statements(*mesh, scale, triangulate);
         {
             LineReader lines(obj, translation);
             statements.read(lines);
@@ -450,13 +552,41 @@ Mesh* readMesh(std::FILE* obj, std::FILE* library, const LibraryOpener& openName
         return mesh.release();
     } catch (const std::bad_alloc&) {
         // A mesh too large for memory is a file that cannot be loaded.
+        if (outOfMemory)
+            *outOfMemory = true;
         return nullptr;
     }
 }
 
-} // namespace
+// By the given rules; without them, by the strict rules and, when those
+// refuse the file, by the tolerant ones from where the streams were. A file
+// too large for memory is not read again: the tolerant rules keep all that
+// the strict ones keep.
+Mesh* readByRules(std::FILE* obj, std::FILE* library, const LibraryOpener& openNamed,
+                  LineReader::Translation translation, const std::string& fullPath, double scale, bool triangulate,
+                  std::optional<ObjRules> rules)
+{
+    if (rules)
+        return *rules == ObjRules::strict
+                   ? readMesh<ObjRules::strict>(obj, library, openNamed, translation, fullPath, scale, triangulate)
+                   : readMesh<ObjRules::tolerant>(obj, library, openNamed, translation, fullPath, scale, triangulate);
+    std::fpos_t objStart;
+    std::fpos_t libraryStart;
+    const bool marked = std::fgetpos(obj, &objStart) == 0 && (!library || std::fgetpos(library, &libraryStart) == 0);
+    bool outOfMemory = false;
+    if (Mesh* mesh = readMesh<ObjRules::strict>(obj, library, openNamed, translation, fullPath, scale, triangulate,
+                                                &outOfMemory))
+        return mesh;
+    if (outOfMemory || !marked || std::fsetpos(obj, &objStart) != 0 ||
+        (library && std::fsetpos(library, &libraryStart) != 0))
+        return nullptr;
+    std::clearerr(obj);
+    if (library)
+        std::clearerr(library);
+    return readMesh<ObjRules::tolerant>(obj, library, openNamed, translation, fullPath, scale, triangulate);
+}
 
-Mesh* loadObjMesh(const char* path, double scale, bool triangulate)
+Mesh* openAndRead(const char* path, double scale, bool triangulate, std::optional<ObjRules> rules)
 {
     std::string full;
     if (!rt::fullPath(path, full))
@@ -472,11 +602,29 @@ Mesh* loadObjMesh(const char* path, double scale, bool triangulate)
     const LibraryOpener openNamed = [&directory](const std::string& name) {
         return rt::openBinary((directory + name).c_str());
     };
-    return readMesh(file.get(), library.get(), openNamed, LineReader::textMode, full, scale, triangulate);
+    return readByRules(file.get(), library.get(), openNamed, LineReader::textMode, full, scale, triangulate, rules);
+}
+
+} // namespace
+
+Mesh* loadObjMesh(const char* path, double scale, bool triangulate)
+{
+    return openAndRead(path, scale, triangulate, std::nullopt);
+}
+
+Mesh* loadObjMesh(const char* path, double scale, bool triangulate, ObjRules rules)
+{
+    return openAndRead(path, scale, triangulate, rules);
 }
 
 Mesh* readObjMesh(std::FILE* obj, std::FILE* library, const std::string& fullPath, double scale, bool triangulate,
                   const LibraryOpener& openNamed)
 {
-    return readMesh(obj, library, openNamed, LineReader::asStored, fullPath, scale, triangulate);
+    return readByRules(obj, library, openNamed, LineReader::asStored, fullPath, scale, triangulate, std::nullopt);
+}
+
+Mesh* readObjMesh(std::FILE* obj, std::FILE* library, const std::string& fullPath, double scale, bool triangulate,
+                  ObjRules rules, const LibraryOpener& openNamed)
+{
+    return readByRules(obj, library, openNamed, LineReader::asStored, fullPath, scale, triangulate, rules);
 }

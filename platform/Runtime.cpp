@@ -19,6 +19,7 @@
 #include <stdlib.h>
 #else
 #include <strings.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -67,6 +68,12 @@ std::FILE* openText(const char* path)
 int compareNoCase(const char* a, const char* b)
 {
     return _stricmp(a, b);
+}
+
+bool isFile(const char* path)
+{
+    const DWORD attributes = GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
 double stringToDouble(const char* text, char** end)
@@ -182,6 +189,12 @@ std::FILE* openText(const char* path)
 int compareNoCase(const char* a, const char* b)
 {
     return strcasecmp(a, b);
+}
+
+bool isFile(const char* path)
+{
+    struct stat info;
+    return stat(path, &info) == 0 && S_ISREG(info.st_mode);
 }
 
 double stringToDouble(const char* text, char** end)

@@ -40,6 +40,9 @@ std::FILE* openText(const char* path);
 // the file cannot be opened.
 std::FILE* openBinary(const char* path);
 
+// Whether path names a file (not a folder) that exists.
+bool isFile(const char* path);
+
 // Bytes from the stream's position to the end of its file, the position left
 // as it was; -1 when they cannot be told. Files of 2 GiB and more included.
 long long remainingBytes(std::FILE* stream);

@@ -6,6 +6,7 @@
 #include "tests/support/TestFiles.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 
 // Writes name.obj (and name.mtl when mtl is given) to the scratch folder and
@@ -20,14 +21,23 @@ inline std::string writeObj(const std::string& name, const std::string& obj, con
     return path;
 }
 
-inline std::unique_ptr<Mesh> load(const std::string& path, bool triangulate = true, double scale = kLoadScale)
+// As the viewer loads it, or by the given rules alone.
+inline std::unique_ptr<Mesh> load(const std::string& path, bool triangulate = true, double scale = kLoadScale,
+                                  std::optional<ObjRules> rules = std::nullopt)
 {
-    return std::unique_ptr<Mesh>(loadObjMesh(path.c_str(), scale, triangulate));
+    return std::unique_ptr<Mesh>(rules ? loadObjMesh(path.c_str(), scale, triangulate, *rules)
+                                       : loadObjMesh(path.c_str(), scale, triangulate));
 }
 
-inline std::unique_ptr<Mesh> loadText(const std::string& name, const std::string& obj, bool triangulate = true)
+inline std::unique_ptr<Mesh> loadText(const std::string& name, const std::string& obj, bool triangulate = true,
+                                      std::optional<ObjRules> rules = std::nullopt)
 {
-    return load(writeObj(name, obj), triangulate);
+    return load(writeObj(name, obj), triangulate, kLoadScale, rules);
+}
+
+inline std::unique_ptr<Mesh> loadStrict(const std::string& name, const std::string& obj)
+{
+    return loadText(name, obj, true, ObjRules::strict);
 }
 
 // toDouble of a whole word.

@@ -65,7 +65,7 @@ TEST(MtlReader, StatementsThatDoNotCount)
                                       "Kd 0.1 0.2 0.3 0.4\n" // four numbers
                                       "kd 0.5 0.5 0.5\n"     // keyword case
                                       "KD 0.5 0.5 0.5\n"
-                                      "map_Kd -s 1 1 1 wood.tga\n" // options
+                                      "map_Kd -s 1 1 1\n" // options and no name
                                       "Ns\n"
                                       "illum 2\nd 0.5\nmap_Ka ambient.tga\n");
     ASSERT_TRUE(mesh);
@@ -84,6 +84,35 @@ TEST(MtlReader, QuotedTextureNameAndRedefinition)
     EXPECT_EQ(0.0f, wood.diffuse[0]) << "the later statement wins";
     EXPECT_EQ(1.0f, wood.diffuse[2]);
     EXPECT_EQ(0.5f, wood.specular[0]) << "a second definition keeps what it does not give again";
+}
+
+TEST(MtlReader, TextureNamesAsOtherProgramsWriteThem)
+{
+    // Options before the name, or blanks in a name without quotes: the last
+    // word when the OBJ file's folder holds it, else the words after the
+    // options. The OBJ file needs the second reading, which reads its
+    // library again.
+    writeFile(scratchPath("uv.jpg"), "");
+    writeFile(scratchPath("fuze uv.png"), "");
+    const struct {
+        const char* statement;
+        const char* name;
+    } cases[] = {
+        {"map_Kd plain.tga", "plain.tga"},
+        {"map_Kd -s 1 1 1 wood.tga", "wood.tga"},
+        {"map_Kd -bm 0.5 -o 1 2 -clamp on \"my wood.tga\"", "my wood.tga"},
+        {"map_Kd -colorspace sRGB -s 2 -texres 512 -blendu off wood.tga", "wood.tga"},
+        {"map_Kd fuze uv.png", "fuze uv.png"},
+        {"map_Kd fuze uv.jpg", "uv.jpg"},
+        {"map_Kd -o 0.1 0.2  two\t blanks.png", "two blanks.png"},
+    };
+    for (const auto& c : cases) {
+        const auto mesh = loadWithLibrary("map-kd", "vt 0.5\n" + std::string(kTwoMaterials) + "f 1/1 2/1 3/1\n",
+                                          std::string("newmtl Wood\nKd 1 0 0\n") + c.statement + "\n");
+        ASSERT_TRUE(mesh) << c.statement;
+        EXPECT_EQ(1.0f, mesh->materials[0]->diffuse[0]) << c.statement;
+        EXPECT_EQ(c.name, mesh->materials[0]->textureName) << c.statement;
+    }
 }
 
 TEST(MtlReader, LibraryOfTheObjFilesOwnNameComesFirst)

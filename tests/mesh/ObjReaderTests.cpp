@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <vector>
 
@@ -128,8 +129,51 @@ TEST(ObjReader, StatementsWithOtherWordCountsAreSkippedWhole)
     EXPECT_EQ(2u, mesh->normals.size()) << "reserved and generated only";
     EXPECT_EQ(1u, mesh->materials[0]->faceCount());
 
-    EXPECT_FALSE(loadText("vt-three", "v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0.1 0.2 0.3\nf 1/1 2/1 3/1\n"))
+    EXPECT_FALSE(loadStrict("vt-three", "v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0.1 0.2 0.3\nf 1/1 2/1 3/1\n"))
         << "a three-number vt adds nothing, so texture 1 does not exist";
+}
+
+TEST(ObjReader, SecondReadingTakesVerticesOfOtherLengths)
+{
+    // Refused by the strict rules: the faces name vertices they skip.
+    const auto mesh = loadText("other-lengths",
+                               "v 0 0 0 1 0 0\nv 100 0 0\nv 0 100 0 2 -1 0.5\nv 0 0 100 1\n"
+                               "v 100 100 0 0.1 0.2 0.3 0.4\nv 5 5 5 1 2 3 4 5\n"
+                               "vt 0.25\nvt 0.5 0.75 0.9\nvt 1 2 3 4\n"
+                               "f 1/1 2/2 3/1\nf 2 3 4 5\n");
+    ASSERT_TRUE(mesh);
+    ASSERT_EQ(5u, mesh->positions.size()) << "four to seven numbers keep the first three; eight are skipped";
+    EXPECT_EQ(1.0, mesh->positions[3].z);
+    EXPECT_EQ(1.0, mesh->positions[4].y);
+    ASSERT_EQ(3u, mesh->texCoords.size());
+    EXPECT_EQ(0.25, mesh->texCoords[1].u);
+    EXPECT_EQ(0.0, mesh->texCoords[1].v);
+    EXPECT_EQ(0.75, mesh->texCoords[2].v);
+    // Exactly six numbers give a colour, kept within 0 to 1; the others white.
+    std::vector<std::array<float, 3>> colors;
+    for (std::size_t i = 0; i < mesh->colors.size(); ++i)
+        colors.push_back({mesh->colors[i].r, mesh->colors[i].g, mesh->colors[i].b});
+    EXPECT_EQ((std::vector<std::array<float, 3>>{{1, 0, 0}, {1, 1, 1}, {1, 0, 0.5f}, {1, 1, 1}, {1, 1, 1}}), colors);
+
+    const auto plain = loadText("no-colours", "v 0 0 0 1\nv 1 0 0\nv 0 1 0\nvt 0.5\nf 1/1 2 3\n");
+    ASSERT_TRUE(plain);
+    EXPECT_TRUE(plain->colors.empty()) << "no colour without a vertex that has one";
+}
+
+TEST(ObjReader, FirstReadingWinsWhereItOpensTheFile)
+{
+    // By the tolerant rules the weighted vertex would be vertex 1 and the
+    // one-number vt texture 1; the strict rules skip both and open the file.
+    const std::string obj = "v 900 900 900 1\nv 0 0 0\nv 100 0 0\nv 0 100 0\nvt 0.5\nvt 0.25 0.75\nf 1/1 2/1 3/1\n";
+    const auto tolerant = loadText("first-wins", obj, true, ObjRules::tolerant);
+    ASSERT_TRUE(tolerant);
+    EXPECT_EQ(4u, tolerant->positions.size());
+    const auto mesh = loadText("first-wins", obj);
+    ASSERT_TRUE(mesh);
+    ASSERT_EQ(3u, mesh->positions.size());
+    EXPECT_EQ(0.0, mesh->positions[0].x);
+    ASSERT_EQ(2u, mesh->texCoords.size());
+    EXPECT_EQ(0.75, mesh->texCoords[1].v);
 }
 
 TEST(ObjReader, KeywordsAreCaseSensitive)
@@ -200,14 +244,43 @@ TEST(ObjReader, DefaultMaterialGoesWhenEveryFaceHasAMaterial)
 
 TEST(ObjReader, BadIndicesFailTheLoad)
 {
-    const char* faces[] = {
-        "f -1 -2 -3\n",       "f 1 2 5\n",     "f 1/2 2/1 3/1\n", "f 1//2 2//1 3//1\n",
-        "f 1/-1 2 3\n",       "f 1//-1 2 3\n", "f 1 2 -3\n",      "f 99999999999999999999 1 2\n",
-        "f 1 2 4294967297\n",
+    // Each fails by the strict rules. The second reading counts negative
+    // numbers back and takes texture and normal numbers outside their pools
+    // as none, but a position outside its pool still fails.
+    const struct {
+        const char* face;
+        bool secondLoads;
+    } faces[] = {
+        {"f -1 -2 -3\n", true},        {"f 1 2 5\n", false},   {"f 1/2 2/1 3/1\n", true},
+        {"f 1//2 2//1 3//1\n", true},  {"f 1/-1 2 3\n", true}, {"f 1//-1 2 3\n", true},
+        {"f 1 2 -3\n", true},          {"f 1 2 -5\n", false},  {"f 99999999999999999999 1 2\n", false},
+        {"f 1 2 4294967297\n", false}, {"f 1/-3 2 3\n", true},
     };
-    for (const char* face : faces)
-        EXPECT_FALSE(loadText("bad-index", std::string(kSquare) + "vt 0 0\nvn 0 0 1\n" + face)) << face;
+    for (const auto& face : faces) {
+        const std::string obj = std::string(kSquare) + "vt 0 0\nvn 0 0 1\n" + face.face;
+        EXPECT_FALSE(loadStrict("bad-index", obj)) << face.face;
+        EXPECT_EQ(face.secondLoads, loadText("bad-index", obj) != nullptr) << face.face;
+    }
     EXPECT_TRUE(loadText("index-zero", std::string(kSquare) + "f 0 2 3\n")) << "position 0 means the first vertex";
+}
+
+TEST(ObjReader, SecondReadingCountsBackAndDropsMissingNumbers)
+{
+    // -1 is the last vertex of its kind read so far, not the last of the
+    // file; texture 7 and normals 9 and -9 do not exist, so the second face has no
+    // normal of its own and gets a generated one.
+    const auto mesh = loadText("count-back", std::string(kSquare) +
+                                                 "vt 0.5 0.5\nvn 0 1 0\nvt 0.1 0.1\n"
+                                                 "f -4/-2/-1 -3/-2/-1 -2/-1/-1\n"
+                                                 "vn 1 0 0\n"
+                                                 "f 1/7/9 -3/-1 -2/-1/-9\n");
+    ASSERT_TRUE(mesh);
+    const Material& m = *mesh->materials[0];
+    ASSERT_EQ(2u, m.faceCount());
+    EXPECT_EQ((std::vector<Triple>{{0, 1, 1}, {1, 1, 1}, {2, 2, 1}}), cornersOf(m.face(0)));
+    EXPECT_EQ((std::vector<Triple>{{0, 0, 3}, {1, 2, 3}, {2, 2, 3}}), cornersOf(m.face(1)));
+    ASSERT_EQ(4u, mesh->normals.size()) << "reserved, two of the file's, one generated";
+    EXPECT_EQ(1.0, mesh->normals[3].z);
 }
 
 TEST(ObjReader, NothingToDrawFails)

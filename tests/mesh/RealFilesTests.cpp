@@ -77,41 +77,14 @@ void expectSound(const Mesh& mesh, const std::string& name)
 TEST(RealFiles, EveryObjLoadsSoundlyOrFailsForAKnownReason)
 {
     SKIP_WITHOUT_SHARED_DATA();
-    // Files our rules cannot draw: relative (negative) indices, references to
-    // skipped statements, or nothing but points, lines or vertices.
+    // Files that neither reading can draw: faces naming positions that do
+    // not exist, or nothing but points, lines or vertices.
     const std::set<std::string> expectedFailures = {
-        // Relative (negative) corner numbers.
-        "rapidobj/tests/data/primitives/primitives.obj",
-        "tinyobjloader/models/cornell_box.obj",
-        "tinyobjloader/models/cornell_box_multimaterial.obj",
-        "tinyobjloader/models/invalid-relative-vertex-index.obj",
-        "tinyobjloader/models/missing_material_file.obj",
-        "tinyobjloader/models/no_material.obj",
-        "tinyobjloader/models/test-nan.obj",
-        "trimesh/models/negative_indices.obj",
+        // Faces name positions that the file never gives.
         "assimp/invalid/malformed.obj",
-        // Vertices with colours or weights: "v" with more than three numbers
-        // adds no vertex, so the faces name vertices that do not exist.
-        "assimp/OBJ/cube_with_vertexcolors.obj",
-        "assimp/OBJ/cube_with_vertexcolors_uni.obj",
-        "assimp/OBJ/only_a_part_of_vertexcolors.obj",
-        "rapidobj/tests/data/color/color.obj",
-        "rapidobj/tests/data/mtllib/cube.obj",
-        "rapidobj/tests/data/mtllib/cube_mtllib_missing.obj",
-        "tinyobjloader/models/cube-vertex-w-component.obj",
-        "tinyobjloader/models/cube-vertexcol.obj",
-        "trimesh/models/nancolor.obj",
-        // Three-number texture coordinates are skipped the same way.
-        "assimp/OBJ/regr01.obj",
-        "rapidobj/tests/data/teapot/teapot.obj",
-        "tinyobjloader/models/issue-140-zero-face-idx.obj",
-        // Faces name normals or texture coordinates the file never gives.
-        "tinyobjloader/models/catmark_torus_creases0.obj",
         "tinyobjloader/models/invalid-relative-texture-index.obj",
-        "tinyobjloader/models/smoothing-group-two-squares.obj",
-        "trimesh/models/cubevt.obj",
-        "trimesh/models/face_in_group_name_mid_file.obj",
-        // No face at all: points, lines, empty files, UTF-16 text.
+        "tinyobjloader/models/invalid-relative-vertex-index.obj",
+        // No face of three corners: points, lines, empty files, UTF-16 text.
         "assimp/OBJ/box_UTF16BE.obj",
         "assimp/OBJ/point_cloud.obj",
         "assimp/OBJ/testline.obj",
@@ -140,6 +113,7 @@ TEST(RealFiles, EveryObjLoadsSoundlyOrFailsForAKnownReason)
         ++loaded;
         EXPECT_FALSE(expectedFailures.count(name)) << name << " loads now; take it off the list";
         expectSound(*mesh, name);
+        EXPECT_TRUE(mesh->colors.empty() || mesh->colors.size() == mesh->positions.size()) << name;
     }
     EXPECT_GT(loaded, 50);
 }
