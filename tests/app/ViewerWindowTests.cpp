@@ -215,6 +215,15 @@ TEST_F(ViewerTest, VertexColoursStandInForTheMaterialsAndLeaveTheNextMeshAsItWas
     viewer.openMesh(path.c_str());
     const Frame after = show();
     EXPECT_TRUE(std::equal(black.rgb.begin(), black.rgb.end(), after.rgb.begin())) << "colours left behind";
+
+    // The colours as a file gives them, `v x y z r g b`.
+    const std::string written = writeMesh(
+        "coloured-square-written",
+        "v -50 -50 0 0.5 0 0\nv 50 -50 0 0.5 0 0\nv 50 50 0 0 0 0.5\nv -50 50 0 0 0 0.5\nusemtl grey\nf 1 2 3 4\n",
+        squareMtl("Kd 0 0 0"));
+    viewer.openMesh(written.c_str());
+    const Frame read = show();
+    EXPECT_TRUE(std::equal(coloured.rgb.begin(), coloured.rgb.end(), read.rgb.begin())) << "colours of the file";
 }
 
 TEST_F(ViewerTest, PngJpegAndBmpTexturesLookLikeTheTgaOfTheSamePicture)
