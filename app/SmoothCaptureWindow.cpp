@@ -121,17 +121,11 @@ DibImage* SmoothCaptureWindow::captureSmoothImage()
 {
     if (samples <= 1)
         return captureImage();
-    if (!hwnd || !context.renderingContext)
+    std::unique_ptr<DibImage> image(newCaptureImage());
+    if (!image)
         return nullptr;
-    RECT client;
-    GetClientRect(hwnd, &client);
-    const int width = client.right - client.left;
-    const int height = client.bottom - client.top;
-    if (width <= 0 || height <= 0)
-        return nullptr;
-    std::unique_ptr<DibImage> image(new (std::nothrow) DibImage);
-    if (!image || !image->create(width, height))
-        return nullptr;
+    const int width = image->width;
+    const int height = image->height;
     const std::size_t bytes = static_cast<std::size_t>(image->stride) * height;
 
     context.makeCurrent(nullptr);

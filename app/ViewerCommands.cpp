@@ -151,7 +151,7 @@ void ViewerWindow::showContextMenu(int x, int y)
     }
 }
 
-DibImage* ViewerWindow::captureImage()
+DibImage* ViewerWindow::newCaptureImage() const
 {
     if (!hwnd || !context.renderingContext)
         return nullptr;
@@ -164,6 +164,16 @@ DibImage* ViewerWindow::captureImage()
     std::unique_ptr<DibImage> image(new (std::nothrow) DibImage);
     if (!image || !image->create(width, height))
         return nullptr;
+    return image.release();
+}
+
+DibImage* ViewerWindow::captureImage()
+{
+    std::unique_ptr<DibImage> image(newCaptureImage());
+    if (!image)
+        return nullptr;
+    const int width = image->width;
+    const int height = image->height;
 
     // The frame is drawn once more into the back buffer and read from there
     // before any swap. The back buffer holds the whole picture, where the

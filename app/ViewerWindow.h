@@ -81,6 +81,9 @@ public:
     // The picture on show as a new 24-bit image; null when there is nothing
     // to capture (no window, an empty client area).
     DibImage* captureImage();
+    // An image of the client area's size for a capture to fill; null when
+    // there is no window, no context or an empty client area.
+    DibImage* newCaptureImage() const;
 
     GLContext context;
     Mesh* mesh = nullptr;

@@ -15,21 +15,15 @@ bash scripts/install-deps.sh
 render=build/$CORVASI_TARGET/corvasi-render.exe
 [ -x "$render" ] || bash scripts/build.sh "$CORVASI_TARGET"
 
-export WINEPREFIX=${WINEPREFIX:-$root/build/wineprefix}
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
-display=120
-while [ -e /tmp/.X11-unix/X$display ] || [ -e /tmp/.X$display-lock ]; do display=$((display + 1)); done
-Xvfb :$display -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-export DISPLAY=:$display
+. scripts/display.sh
+corvasi_quiet_wine
+corvasi_start_display 120 1024x768x24
 work=$(mktemp -d)
 cleanup() {
-  kill $xvfb 2>/dev/null
+  kill $xvfb_pid 2>/dev/null
   rm -rf "$work"
 }
 trap cleanup EXIT
-for _ in $(seq 50); do [ -e /tmp/.X11-unix/X$display ] && break; sleep 0.1; done
 
 winpath() { local p=$1; echo "Z:${p//\//\\}"; }
 mesh=$(winpath "$root/samples/torus.obj")

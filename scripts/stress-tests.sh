@@ -67,14 +67,9 @@ logs=$root/build/stress-$tree
 rm -rf "$logs"
 mkdir -p "$logs"
 
-export WINEPREFIX=${WINEPREFIX:-$root/build/wineprefix}
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
-display=99
-while [ -e /tmp/.X11-unix/X$display ] || [ -e /tmp/.X$display-lock ]; do display=$((display + 1)); done
-Xvfb :$display -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
-export DISPLAY=:$display
+. scripts/display.sh
+corvasi_quiet_wine
+corvasi_start_display 99 1280x1024x24
 burner_pids=()
 cleanup() {
   [ ${#burner_pids[@]} -eq 0 ] || kill "${burner_pids[@]}" 2>/dev/null
@@ -84,7 +79,6 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
-for _ in $(seq 50); do [ -e /tmp/.X11-unix/X$display ] && break; sleep 0.1; done
 
 mkdir -p "$WINEPREFIX"
 wineserver -p

@@ -78,16 +78,12 @@ wait_side() { # name
 }
 
 export WINEPREFIX=$root/build/wineprefix
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
+. scripts/display.sh
+corvasi_quiet_wine
 
 # One X server for every Windows test: anything that opens a window or a
 # rendering context draws on it with Mesa's llvmpipe.
-display=99
-while [ -e /tmp/.X11-unix/X$display ] || [ -e /tmp/.X$display-lock ]; do display=$((display + 1)); done
-Xvfb :$display -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
-export DISPLAY=:$display
+corvasi_start_display 99 1280x1024x24
 cleanup() {
   kill -- -$side_group 2>/dev/null
   wineserver -k >/dev/null 2>&1
@@ -96,7 +92,6 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
-for _ in $(seq 50); do [ -e /tmp/.X11-unix/X$display ] && break; sleep 0.1; done
 
 # Keep one wineserver alive for all test executables (a new prefix is made
 # in it too), and start Wine's background processes now, with no test's
