@@ -45,6 +45,9 @@ for a in "$@"; do printf 'ARG=%s\n' "$a"; done
 EOF
 done
 printf '#!/bin/sh\n' >"$fake/ok32/wine"
+# Wine's server too: the real one would make its lock file in the prefix
+# that the launcher makes with the stand-in.
+printf '#!/bin/sh\n' >"$fake/bin/wineserver"
 printf '\177ELF\001\001\001\000' >"$fake/no32/wine"
 chmod +x "$fake"/*/*
 launch() { # host, [VARIABLE=VALUE ...] launcher, arguments...
