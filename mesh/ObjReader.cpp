@@ -837,9 +837,10 @@ int readingThreads(std::FILE* obj, const ObjSplit& split)
     return cores > 1 ? cores : 0;
 }
 
-// Parts of a megabyte: enough lines that a part's setting up and joining
-// costs little, few enough that the parts held beside the mesh stay small.
-constexpr std::size_t kPartBytes = std::size_t{1} << 20;
+// Parts of a quarter megabyte: enough lines that a part's setting up and
+// joining costs little, few enough that the parts held beside the mesh (one
+// more than there are workers) stay a few megabytes.
+constexpr std::size_t kPartBytes = std::size_t{1} << 18;
 
 // outOfMemory, when given, tells a file that did not fit in memory from one
 // that the rules refuse.

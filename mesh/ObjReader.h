@@ -61,7 +61,7 @@ Mesh* readObjMesh(std::FILE* obj, std::FILE* library, const std::string& fullPat
 // How a file is split across threads: threads workers (0: one per core, up
 // to 16, for a file of a megabyte or more, else this thread alone; 1 with
 // partBytes 0: this thread alone), each reading parts of about partBytes
-// (0: a megabyte). Every split gives the same mesh; benchmarks and tests
+// (0: a quarter megabyte). Every split gives the same mesh; benchmarks and tests
 // choose one.
 struct ObjSplit {
     int threads = 0;
