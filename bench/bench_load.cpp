@@ -9,8 +9,8 @@
 // of what each returns, and the process's peak memory while the first loader
 // ran. Peak memory is per process, so it describes only the loader that ran
 // first: --only runs one loader, to measure each in its own process.
-// --threads reads with N threads (1: on the calling thread alone) rather than
-// one per core; --part-bytes splits the file into parts of B bytes.
+// --threads reads with N threads (0: one per core) rather than on the
+// calling thread alone, as the viewer does; --part-bytes splits the file into parts of B bytes.
 //
 // Under Wine give FILE as a Windows path ('Z:\tmp\grid.obj').
 // MB here are 10^6 bytes.
@@ -189,7 +189,7 @@ int main(int argc, char** argv)
             {{"--only", nullptr, &only}, {"--threads", nullptr, &threads}, {"--part-bytes", nullptr, &partBytes}},
             words) ||
         words.empty() || words.size() > 2 || (words.size() == 2 && !bench::readWhole(words[1], 1, INT_MAX, runs)) ||
-        (threads && !bench::readWhole(threads, 1, 64, split.threads)) ||
+        (threads && !bench::readWhole(threads, 0, 64, split.threads)) ||
         (partBytes && !bench::readWhole(partBytes, 1, INT_MAX, split.partBytes)))
         return bench::usage(usage);
     if (only && std::strcmp(only, "ours") != 0 && std::strcmp(only, "tiny") != 0)

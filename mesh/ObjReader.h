@@ -58,13 +58,16 @@ Mesh* readObjMesh(std::FILE* obj, std::FILE* library, const std::string& fullPat
 Mesh* readObjMesh(std::FILE* obj, std::FILE* library, const std::string& fullPath, double scale, bool triangulate,
                   ObjRules rules, const LibraryOpener& openNamed = nullptr);
 
-// How a file is split across threads: threads workers (0: one per core, up
-// to 16, for a file of a megabyte or more, else this thread alone; 1 with
-// partBytes 0: this thread alone), each reading parts of about partBytes
-// (0: a quarter megabyte). Every split gives the same mesh; benchmarks and tests
-// choose one.
+// How a file is split across threads: threads workers (kEveryCore: one per
+// core, up to 16, for a file of a megabyte or more, else this thread alone;
+// 1 with partBytes 0: this thread alone), each reading parts of about
+// partBytes (0: a quarter megabyte). Every split gives the same mesh. The
+// viewer reads on one thread: split across two cores, the joining of the
+// parts has not yet been measured faster there (on Windows it costs more
+// than the second core gains), so benchmarks and tests choose a split.
 struct ObjSplit {
-    int threads = 0;
+    static constexpr int kEveryCore = 0;
+    int threads = 1;
     std::size_t partBytes = 0;
 };
 
