@@ -63,7 +63,7 @@ Mesh* readObjMesh(std::FILE* obj, std::FILE* library, const std::string& fullPat
 // 1 with partBytes 0: this thread alone), each reading parts of about
 // partBytes (0: a quarter megabyte). Every split gives the same mesh. The
 // viewer reads on one thread: split across two cores, the joining of the
-// parts has not yet been measured faster there (on Windows it costs more
+// parts has not yet been measured faster there (under Wine it costs more
 // than the second core gains), so benchmarks and tests choose a split.
 struct ObjSplit {
     static constexpr int kEveryCore = 0;
