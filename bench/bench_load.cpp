@@ -1,6 +1,6 @@
 // Times our OBJ reader against tinyobjloader on one file:
 //
-//   bench_load FILE [RUNS] [--only ours|tiny]
+//   bench_load FILE [RUNS] [--only ours|tiny] [--threads N] [--part-bytes B]
 //
 // Each loader reads FILE RUNS times (5 by default), the two taking turns,
 // ours as the viewer calls it (scale 0.01, triangulated) and tinyobjloader
@@ -9,6 +9,8 @@
 // of what each returns, and the process's peak memory while the first loader
 // ran. Peak memory is per process, so it describes only the loader that ran
 // first: --only runs one loader, to measure each in its own process.
+// --threads reads with N threads (0: one per core) rather than on the
+// calling thread alone, as the viewer does; --part-bytes splits the file into parts of B bytes.
 //
 // Under Wine give FILE as a Windows path ('Z:\tmp\grid.obj').
 // MB here are 10^6 bytes.
@@ -53,10 +55,10 @@ struct Figures {
     std::string error;
 };
 
-void runOurs(const char* path, Figures& f)
+void runOurs(const char* path, const ObjSplit& split, Figures& f)
 {
     const auto start = std::chrono::steady_clock::now();
-    std::unique_ptr<Mesh> mesh(loadObjMesh(path, kLoadScale, true));
+    std::unique_ptr<Mesh> mesh(loadObjMesh(path, kLoadScale, true, split));
     const auto stop = std::chrono::steady_clock::now();
     if (!mesh) {
         f.failed = true;
@@ -175,12 +177,20 @@ void printComparison(const Figures& mine, const Figures& theirs)
 
 int main(int argc, char** argv)
 {
-    const char* const usage = "bench_load FILE [RUNS] [--only ours|tiny]";
+    const char* const usage = "bench_load FILE [RUNS] [--only ours|tiny] [--threads N] [--part-bytes B]";
     const char* only = nullptr;
+    const char* threads = nullptr;
+    const char* partBytes = nullptr;
+    ObjSplit split;
     std::vector<const char*> words;
     int runs = 5;
-    if (!bench::readArguments(argc, argv, {{"--only", nullptr, &only}}, words) || words.empty() || words.size() > 2 ||
-        (words.size() == 2 && !bench::readWhole(words[1], 1, INT_MAX, runs)))
+    if (!bench::readArguments(
+            argc, argv,
+            {{"--only", nullptr, &only}, {"--threads", nullptr, &threads}, {"--part-bytes", nullptr, &partBytes}},
+            words) ||
+        words.empty() || words.size() > 2 || (words.size() == 2 && !bench::readWhole(words[1], 1, INT_MAX, runs)) ||
+        (threads && !bench::readWhole(threads, 0, 64, split.threads)) ||
+        (partBytes && !bench::readWhole(partBytes, 1, INT_MAX, split.partBytes)))
         return bench::usage(usage);
     if (only && std::strcmp(only, "ours") != 0 && std::strcmp(only, "tiny") != 0)
         return bench::usage(usage);
@@ -204,7 +214,7 @@ int main(int argc, char** argv)
     const char* first = ours ? "ours" : "tinyobjloader";
     for (int r = 0; r < runs; ++r) {
         if (ours && !mine.failed)
-            runOurs(path, mine);
+            runOurs(path, split, mine);
         if (r == 0)
             afterFirst = bench::processMemory();
         if (tiny && !theirs.failed)

@@ -10,13 +10,19 @@
 #include "platform/Runtime.h"
 
 #include <algorithm>
+#include <condition_variable>
+#include <deque>
+#include <exception>
 #include <climits>
+#include <limits>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <optional>
 #include <string_view>
+#include <thread>
 #include <unordered_set>
 #include <vector>
 
@@ -200,6 +206,16 @@ public:
     {
     }
 
+    // A reader of a later part of the file into mesh, which holds only that
+    // part: its faces before the first material-use statement go to carried,
+    // standing for the material current at the end of the part before.
+    // Negative corner numbers are counted back from the part's own pools and
+    // settled in join, once the pools before the part are known.
+    StatementReader(Mesh& mesh, double scale, bool triangulate, Material& carried)
+            : mesh(mesh), scale(scale), triangulate(triangulate), current(&carried), later(true)
+    {
+    }
+
     // Every index that a face uses lies inside its pool. By the tolerant
     // rules, texture and normal indices outside theirs are made 0 first, so
     // only the positions count.
@@ -212,7 +228,7 @@ public:
                static_cast<std::size_t>(highest.normal) + 1 <= mesh.normals.size();
     }
 
-    bool facesWithoutNormals() const { return unnamed > 0 || normalsDropped; }
+    bool facesWithoutNormals() const { return unnamed > 0 || normalsDropped || normalsCountedBack; }
 
     // The libraries that mtllib statements name, in order, each once.
     const std::vector<std::string>& libraries() const { return libraryNames; }
@@ -221,13 +237,74 @@ public:
     {
         const char* p;
         const char* last;
-        while (lines.nextLines(p, last)) {
-            while (p < last)
-                p = readLineAt(p, last);
-        }
+        while (lines.nextLines(p, last))
+            readLines(p, last);
+        finish();
+    }
+
+    // Whole lines [p, last), each ending with a line feed but perhaps the
+    // last, with a line feed written at *last.
+    void readLines(const char* p, const char* last)
+    {
+        while (p < last)
+            p = readLineAt(p, last);
+    }
+
+    // After the last line of the file.
+    void finish()
+    {
         // Once one vertex has a colour, every vertex has one.
         if (tolerant && !mesh.colors.empty())
             padColors(mesh.positions.size());
+    }
+
+    // Appends the part that reader read into from (a later part, read with
+    // carried), as if this reader had read it: pools, faces in file order,
+    // materials in the order a single pass finds them. Empties from. Throws
+    // std::bad_alloc.
+    void join(StatementReader& reader, Mesh& from, Material& carried)
+    {
+        for (const Fixup& fixup : reader.fixups) {
+            Corner& c = fixup.material->corners[fixup.corner];
+            if (fixup.fields & 1)
+                c.position = countedBack(c.position, mesh.positions.size());
+            if (fixup.fields & 2)
+                c.texCoord = countedBack(c.texCoord, mesh.texCoords.size());
+            if (fixup.fields & 4) {
+                c.normal = countedBack(c.normal, mesh.normals.size());
+                // Whether it names the reserved normal was not known in the part.
+                normalsCountedBack = true;
+            }
+        }
+        if (!from.colors.empty()) {
+            padColors(mesh.positions.size());
+            mesh.colors.appendAll(from.colors);
+        }
+        mesh.positions.appendAll(from.positions);
+        mesh.texCoords.appendAll(from.texCoords);
+        mesh.normals.appendAll(from.normals);
+        from.colors.clear();
+        from.positions.clear();
+        from.texCoords.clear();
+        from.normals.clear();
+        moveFaces(carried, *current);
+        Material* last = current;
+        for (const auto& material : from.materials) {
+            Material* to = mesh.findOrAddMaterial(material->name);
+            moveFaces(*material, *to);
+            if (reader.current == material.get())
+                last = to;
+        }
+        current = last;
+        lowest = std::min(lowest, reader.lowest);
+        highest.position = std::max(highest.position, reader.highest.position);
+        highest.texCoord = std::max(highest.texCoord, reader.highest.texCoord);
+        highest.normal = std::max(highest.normal, reader.highest.normal);
+        unnamed += reader.unnamed;
+        for (const std::string& name : reader.libraryNames) {
+            if (namedOnce.emplace(name).second)
+                libraryNames.push_back(name);
+        }
     }
 
 private:
@@ -386,17 +463,65 @@ private:
     }
 
     // Negative numbers of the tolerant rules, made indices: -1 is the last
-    // vertex of its kind read so far.
+    // vertex of its kind read so far. In a later part, the part's own
+    // count, which join adds the pools before it to; counted then records
+    // which numbers of each corner were counted back.
     void countBack()
     {
-        for (Corner& c : corners) {
+        if (later)
+            counted.assign(corners.size(), 0);
+        for (std::size_t i = 0; i < corners.size(); ++i) {
+            Corner& c = corners[i];
+            std::uint8_t fields = 0;
             if (c.position < 0)
-                c.position = countedBack(c.position, mesh.positions.size());
+                c.position = countBack(c.position, mesh.positions.size(), fields, 1);
             if (c.texCoord < 0)
-                c.texCoord = countedBack(c.texCoord, mesh.texCoords.size());
+                c.texCoord = countBack(c.texCoord, mesh.texCoords.size(), fields, 2);
             if (c.normal < 0)
-                c.normal = countedBack(c.normal, mesh.normals.size());
+                c.normal = countBack(c.normal, mesh.normals.size(), fields, 4);
+            if (later)
+                counted[i] = fields;
         }
+    }
+
+    std::int32_t countBack(std::int32_t number, std::size_t size, std::uint8_t& fields, std::uint8_t field)
+    {
+        if (!later)
+            return countedBack(number, size);
+        fields = static_cast<std::uint8_t>(fields | field);
+        // The part holds fewer than 2^31 entries (its text is far shorter).
+        return static_cast<std::int32_t>(static_cast<long long>(size) + number);
+    }
+
+    // Appends a face to the current material, noting the corners that
+    // join must finish counting back.
+    void addFace(const Corner* list, const std::uint8_t* fields, int count)
+    {
+        const std::size_t first = current->corners.size();
+        current->addFace(list, count);
+        if (!tolerant || !later)
+            return;
+        for (int j = 0; j < count; ++j) {
+            if (fields[j])
+                fixups.push_back(
+                    Fixup{current, static_cast<std::uint32_t>(first + static_cast<std::size_t>(j)), fields[j]});
+        }
+    }
+
+    // The faces of material moved to the end of to's. Throws std::bad_alloc.
+    static void moveFaces(Material& material, Material& to)
+    {
+        if (&material == &to || material.faceCount() == 0)
+            return;
+        const std::size_t offset = to.corners.size();
+        if (offset + material.corners.size() > std::numeric_limits<std::uint32_t>::max())
+            throwOutOfMemory();
+        to.corners.appendAll(material.corners);
+        const auto shift = static_cast<std::uint32_t>(offset);
+        for (std::size_t f = 0; f < material.faceEnds.size(); ++f)
+            to.faceEnds.push_back(material.faceEnds[f] + shift);
+        material.corners.clear();
+        material.faceEnds.clear();
     }
 
     // After the last line, by the tolerant rules: a texture or normal index
@@ -438,13 +563,19 @@ private:
             for (const Corner& c : corners)
                 named = named || c.normal != 0;
             unnamed += named ? 0 : 1;
-            current->addFace(corners.data(), static_cast<int>(corners.size()));
+            addFace(corners.data(), counted.data(), static_cast<int>(corners.size()));
             return;
         }
         for (std::size_t i = 1; i + 1 < corners.size(); ++i) {
             const Corner triangle[3] = {corners[0], corners[i], corners[i + 1]};
+            std::uint8_t fields[3] = {0, 0, 0};
+            if (tolerant && later) {
+                fields[0] = counted[0];
+                fields[1] = counted[i];
+                fields[2] = counted[i + 1];
+            }
             unnamed += (triangle[0].normal | triangle[1].normal | triangle[2].normal) == 0 ? 1 : 0;
-            current->addFace(triangle, 3);
+            addFace(triangle, fields, 3);
         }
     }
 
@@ -461,8 +592,18 @@ private:
     // the faces without normals need no second pass over every corner.
     std::int32_t lowest = 0; // of all three indices
     Corner highest{-1, -1, -1};
-    std::size_t unnamed = 0;     // faces whose corners name no normal
-    bool normalsDropped = false; // by settleCorners: faces may have lost their normals
+    std::size_t unnamed = 0;         // faces whose corners name no normal
+    bool normalsDropped = false;     // by settleCorners: faces may have lost their normals
+    bool normalsCountedBack = false; // by join: faces may name the reserved normal
+    // Of a later part: corners whose numbers join counts back.
+    struct Fixup {
+        Material* material;
+        std::uint32_t corner;
+        std::uint8_t fields; // 1 position, 2 texture, 4 normal
+    };
+    bool later = false;
+    std::vector<std::uint8_t> counted; // per corner of the face being added
+    std::vector<Fixup> fixups;
 };
 
 Vec3 difference(const Vec3& a, const Vec3& b)
@@ -507,11 +648,206 @@ void generateFaceNormals(Mesh& mesh)
     }
 }
 
+// The file's lines in parts of about partBytes each, as LineReader gives
+// them: each part ends with a line feed, but the file's last part where its
+// last line has none.
+class PartSource {
+public:
+    PartSource(std::FILE* stream, LineReader::Translation translation, std::size_t partBytes)
+            : stream(stream), text(stream), translation(translation), partBytes(std::max<std::size_t>(partBytes, 1))
+    {
+    }
+
+    // The next part, with a line feed written after it; false at the end of
+    // the file. Throws std::bad_alloc.
+    bool next(std::unique_ptr<char[]>& part, std::size_t& size)
+    {
+        if (ended && carry.empty())
+            return false;
+        std::size_t capacity = std::max(partBytes, carry.size() * 2);
+        std::unique_ptr<char[]> buffer(new char[capacity + 1]);
+        std::size_t end = carry.size();
+        std::copy(carry.begin(), carry.end(), buffer.get());
+        carry.clear();
+        for (;;) {
+            while (!ended && end < capacity) {
+                const std::size_t n = read(buffer.get() + end, capacity - end);
+                ended = n == 0;
+                end += n;
+            }
+            std::size_t stop = end;
+            while (stop > 0 && buffer[stop - 1] != '\n')
+                --stop;
+            if (ended || stop > 0) {
+                if (ended)
+                    stop = end;
+                if (stop == 0)
+                    return false;
+                carry.assign(buffer.get() + stop, buffer.get() + end);
+                buffer[stop] = '\n';
+                part = std::move(buffer);
+                size = stop;
+                return true;
+            }
+            // A line longer than the buffer.
+            if (capacity > (std::numeric_limits<std::size_t>::max() - 1) / 2)
+                throwOutOfMemory();
+            std::unique_ptr<char[]> larger(new char[capacity * 2 + 1]);
+            std::copy(buffer.get(), buffer.get() + end, larger.get());
+            buffer = std::move(larger);
+            capacity *= 2;
+        }
+    }
+
+private:
+    std::size_t read(char* out, std::size_t size)
+    {
+        return translation == LineReader::textMode ? text.read(out, size) : std::fread(out, 1, size, stream);
+    }
+
+    std::FILE* stream;
+    rt::TextModeReader text;
+    LineReader::Translation translation;
+    std::size_t partBytes;
+    std::vector<char> carry; // the unfinished line after the last part
+    bool ended = false;
+};
+
+// Reads the file's parts on threads workers, each part into a mesh of its
+// own (the first into the reader's), and joins them in file order as they
+// are done. At most one part more than there are workers is held at a time,
+// so the parts cost a few of their size beside the mesh. Throws
+// std::bad_alloc.
+template <ObjRules rules>
+void readSplit(StatementReader<rules>& statements, std::FILE* obj, LineReader::Translation translation, int threads,
+               std::size_t partBytes, double scale, bool triangulate)
+{
+    struct Part {
+        std::unique_ptr<char[]> text;
+        std::size_t size = 0;
+        std::unique_ptr<Mesh> mesh; // null for the first part
+        Material carried{std::string()};
+        std::optional<StatementReader<rules>> reader;
+        StatementReader<rules>* reading = nullptr;
+        bool done = false;
+        std::exception_ptr error;
+    };
+    std::mutex mutex;
+    std::condition_variable queued;
+    std::condition_variable finished;
+    std::deque<Part*> queue;
+    bool stop = false;
+    std::deque<std::unique_ptr<Part>> held; // in file order
+    struct Workers {
+        std::vector<std::thread> threads;
+        std::mutex& mutex;
+        std::condition_variable& queued;
+        bool& stop;
+        ~Workers()
+        {
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                stop = true;
+            }
+            queued.notify_all();
+            for (std::thread& thread : threads)
+                thread.join();
+        }
+    } workers{{}, mutex, queued, stop};
+    const auto work = [&] {
+        std::unique_lock<std::mutex> lock(mutex);
+        for (;;) {
+            queued.wait(lock, [&] { return stop || !queue.empty(); });
+            if (queue.empty())
+                return;
+            Part* part = queue.front();
+            queue.pop_front();
+            lock.unlock();
+            try {
+                part->reading->readLines(part->text.get(), part->text.get() + part->size);
+            } catch (...) {
+                part->error = std::current_exception();
+            }
+            part->text.reset();
+            lock.lock();
+            part->done = true;
+            finished.notify_all();
+        }
+    };
+    for (int i = 0; i < threads; ++i)
+        workers.threads.emplace_back(work);
+
+    PartSource source(obj, translation, partBytes);
+    std::exception_ptr error;
+    bool first = true;
+    for (;;) {
+        try {
+            while (!error && held.size() < static_cast<std::size_t>(threads) + 1) {
+                auto part = std::make_unique<Part>();
+                if (!source.next(part->text, part->size))
+                    break;
+                if (first) {
+                    part->reading = &statements;
+                } else {
+                    part->mesh = std::make_unique<Mesh>();
+                    part->reader.emplace(*part->mesh, scale, triangulate, part->carried);
+                    part->reading = &*part->reader;
+                }
+                first = false;
+                std::lock_guard<std::mutex> lock(mutex);
+                held.push_back(std::move(part));
+                queue.push_back(held.back().get());
+                queued.notify_one();
+            }
+        } catch (...) {
+            error = std::current_exception();
+        }
+        if (held.empty())
+            break;
+        {
+            std::unique_lock<std::mutex> lock(mutex);
+            finished.wait(lock, [&] { return held.front()->done; });
+        }
+        const std::unique_ptr<Part> part = std::move(held.front());
+        held.pop_front();
+        if (!error)
+            error = part->error;
+        if (!error && part->mesh) {
+            try {
+                statements.join(*part->reader, *part->mesh, part->carried);
+            } catch (...) {
+                error = std::current_exception();
+            }
+        }
+    }
+    if (error)
+        std::rethrow_exception(error);
+}
+
+// The worker threads that read a file, or 0 to read it on this thread
+// alone: one per core, up to 16, for a file of a megabyte or more.
+int readingThreads(std::FILE* obj, const ObjSplit& split)
+{
+    if (split.threads > 0)
+        return split.threads == 1 && split.partBytes == 0 ? 0 : std::min(split.threads, 64);
+    const long long bytes = rt::remainingBytes(obj);
+    if (bytes < (1 << 20))
+        return 0;
+    const int cores = static_cast<int>(std::min(std::thread::hardware_concurrency(), 16u));
+    return cores > 1 ? cores : 0;
+}
+
+// Parts of a quarter megabyte: enough lines that a part's setting up and
+// joining costs little, few enough that the parts held beside the mesh (one
+// more than there are workers) stay a few megabytes.
+constexpr std::size_t kPartBytes = std::size_t{1} << 18;
+
 // outOfMemory, when given, tells a file that did not fit in memory from one
 // that the rules refuse.
 template <ObjRules rules>
 Mesh* readMesh(std::FILE* obj, std::FILE* library, const LibraryOpener& openNamed, LineReader::Translation translation,
-               const std::string& fullPath, double scale, bool triangulate, bool* outOfMemory = nullptr)
+               const std::string& fullPath, double scale, bool triangulate, const ObjSplit& split,
+               bool* outOfMemory = nullptr)
 {
     // Memory kept for reporting a failure, when the heap runs out.
     MemoryReserve reserve;
@@ -528,7 +864,11 @@ Mesh* readMesh(std::FILE* obj, std::FILE* library, const LibraryOpener& openName
         mesh->normals.push_back(Vec3{});
 
         StatementReader<rules> statements(*mesh, scale, triangulate);
-        {
+        if (const int threads = readingThreads(obj, split)) {
+            readSplit(statements, obj, translation, threads, split.partBytes ? split.partBytes : kPartBytes, scale,
+                      triangulate);
+            statements.finish();
+        } else {
             LineReader lines(obj, translation);
             statements.read(lines);
         }
@@ -564,18 +904,19 @@ Mesh* readMesh(std::FILE* obj, std::FILE* library, const LibraryOpener& openName
 // the strict ones keep.
 Mesh* readByRules(std::FILE* obj, std::FILE* library, const LibraryOpener& openNamed,
                   LineReader::Translation translation, const std::string& fullPath, double scale, bool triangulate,
-                  std::optional<ObjRules> rules)
+                  std::optional<ObjRules> rules, const ObjSplit& split = ObjSplit())
 {
     if (rules)
-        return *rules == ObjRules::strict
-                   ? readMesh<ObjRules::strict>(obj, library, openNamed, translation, fullPath, scale, triangulate)
-                   : readMesh<ObjRules::tolerant>(obj, library, openNamed, translation, fullPath, scale, triangulate);
+        return *rules == ObjRules::strict ? readMesh<ObjRules::strict>(obj, library, openNamed, translation, fullPath,
+                                                                       scale, triangulate, split)
+                                          : readMesh<ObjRules::tolerant>(obj, library, openNamed, translation, fullPath,
+                                                                         scale, triangulate, split);
     std::fpos_t objStart;
     std::fpos_t libraryStart;
     const bool marked = std::fgetpos(obj, &objStart) == 0 && (!library || std::fgetpos(library, &libraryStart) == 0);
     bool outOfMemory = false;
     if (Mesh* mesh = readMesh<ObjRules::strict>(obj, library, openNamed, translation, fullPath, scale, triangulate,
-                                                &outOfMemory))
+                                                split, &outOfMemory))
         return mesh;
     if (outOfMemory || !marked || std::fsetpos(obj, &objStart) != 0 ||
         (library && std::fsetpos(library, &libraryStart) != 0))
@@ -583,10 +924,11 @@ Mesh* readByRules(std::FILE* obj, std::FILE* library, const LibraryOpener& openN
     std::clearerr(obj);
     if (library)
         std::clearerr(library);
-    return readMesh<ObjRules::tolerant>(obj, library, openNamed, translation, fullPath, scale, triangulate);
+    return readMesh<ObjRules::tolerant>(obj, library, openNamed, translation, fullPath, scale, triangulate, split);
 }
 
-Mesh* openAndRead(const char* path, double scale, bool triangulate, std::optional<ObjRules> rules)
+Mesh* openAndRead(const char* path, double scale, bool triangulate, std::optional<ObjRules> rules,
+                  const ObjSplit& split = ObjSplit())
 {
     std::string full;
     if (!rt::fullPath(path, full))
@@ -602,7 +944,8 @@ Mesh* openAndRead(const char* path, double scale, bool triangulate, std::optiona
     const LibraryOpener openNamed = [&directory](const std::string& name) {
         return rt::openBinary((directory + name).c_str());
     };
-    return readByRules(file.get(), library.get(), openNamed, LineReader::textMode, full, scale, triangulate, rules);
+    return readByRules(file.get(), library.get(), openNamed, LineReader::textMode, full, scale, triangulate, rules,
+                       split);
 }
 
 } // namespace
@@ -627,4 +970,10 @@ Mesh* readObjMesh(std::FILE* obj, std::FILE* library, const std::string& fullPat
                   ObjRules rules, const LibraryOpener& openNamed)
 {
     return readByRules(obj, library, openNamed, LineReader::asStored, fullPath, scale, triangulate, rules);
+}
+
+Mesh* loadObjMesh(const char* path, double scale, bool triangulate, const ObjSplit& split,
+                  std::optional<ObjRules> rules)
+{
+    return openAndRead(path, scale, triangulate, rules, split);
 }

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdio>
 #include <functional>
+#include <optional>
 #include <string>
 
 class Mesh;
@@ -55,3 +57,20 @@ Mesh* readObjMesh(std::FILE* obj, std::FILE* library, const std::string& fullPat
 // The same by the given rules alone.
 Mesh* readObjMesh(std::FILE* obj, std::FILE* library, const std::string& fullPath, double scale, bool triangulate,
                   ObjRules rules, const LibraryOpener& openNamed = nullptr);
+
+// How a file is split across threads: threads workers (kEveryCore: one per
+// core, up to 16, for a file of a megabyte or more, else this thread alone;
+// 1 with partBytes 0: this thread alone), each reading parts of about
+// partBytes (0: a quarter megabyte). Every split gives the same mesh. The
+// viewer reads on one thread: split across two cores, the joining of the
+// parts has not yet been measured faster there (under Wine it costs more
+// than the second core gains), so benchmarks and tests choose a split.
+struct ObjSplit {
+    static constexpr int kEveryCore = 0;
+    int threads = 1;
+    std::size_t partBytes = 0;
+};
+
+// loadObjMesh with the given split; by the given rules alone when given.
+Mesh* loadObjMesh(const char* path, double scale, bool triangulate, const ObjSplit& split,
+                  std::optional<ObjRules> rules = std::nullopt);

@@ -21,7 +21,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <memory>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -528,4 +530,104 @@ TEST(ObjReaderAgreement, LargeFilesAcrossManyBlocks)
         expectAgreement(path, tally);
     }
     EXPECT_EQ(8, tally.loaded) << "sound files all load";
+}
+
+namespace {
+
+// The OBJ files below folder, sorted.
+std::vector<std::string> objFilesBelow(const std::string& folder)
+{
+    std::vector<std::string> files;
+    std::error_code error;
+    for (std::filesystem::recursive_directory_iterator it(folder, error), end; !error && it != end;
+         it.increment(error)) {
+        const std::string path = it->path().string();
+        if (it->is_regular_file() && path.size() > 4 && rt::compareNoCase(path.c_str() + path.size() - 4, ".obj") == 0)
+            files.push_back(path);
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+// Reads path on this thread alone and split into small parts across 1, 2
+// and 7 threads, by the strict rules and by both in turn, triangulated and
+// as written: every split must give the same mesh. Returns how many
+// readings made a mesh.
+int expectSplitAgreement(const std::string& path)
+{
+    // Parts of a few lines, and not more than a few dozen of them.
+    std::error_code error;
+    const std::size_t bytes = static_cast<std::size_t>(std::filesystem::file_size(path, error));
+    const std::size_t small = std::max<std::size_t>(61, error ? 0 : bytes / 30);
+    int loaded = 0;
+    for (const bool triangulate : {true, false}) {
+        for (const std::optional<ObjRules> rules :
+             {std::optional<ObjRules>(ObjRules::strict), std::optional<ObjRules>(),
+              std::optional<ObjRules>(ObjRules::tolerant)}) {
+            const std::unique_ptr<Mesh> whole(
+                loadObjMesh(path.c_str(), kLoadScale, triangulate, ObjSplit{1, 0}, rules));
+            loaded += whole ? 1 : 0;
+            for (const ObjSplit split : {ObjSplit{1, small + 36}, ObjSplit{2, small}, ObjSplit{7, small * 5}}) {
+                const std::unique_ptr<Mesh> parts(loadObjMesh(path.c_str(), kLoadScale, triangulate, split, rules));
+                EXPECT_TRUE(sameMesh(whole.get(), parts.get()))
+                    << path << (triangulate ? ", triangulated" : ", as written") << ", rules "
+                    << (rules ? static_cast<int>(*rules) : -1) << ", " << split.threads << " threads, parts of "
+                    << split.partBytes << " bytes";
+            }
+        }
+    }
+    return loaded;
+}
+
+// Shapes that strain a reader: a face of many corners, long comment and
+// number lines, runs of material-use statements with and without faces.
+std::vector<std::string> hostileShapes()
+{
+    std::string corners = "v 0 0 0\nv 1 0 0\nv 0 1 0\nf";
+    for (int i = 0; i < 5000; ++i)
+        corners += " " + std::to_string(i % 3 + 1);
+    corners += "\n";
+    const std::string triangle = "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n";
+    std::string comment = "#" + std::string(20000, 'x') + "\n" + triangle;
+    std::string numbers = "v";
+    for (int i = 0; i < 4000; ++i)
+        numbers += " 1.5";
+    numbers += "\n" + triangle;
+    std::string usemtl = triangle;
+    std::string usemtlFaces = "v 0 0 0\nv 1 0 0\nv 0 1 0\n";
+    std::string materials = usemtlFaces;
+    for (int i = 0; i < 3000; ++i) {
+        usemtl += i % 2 ? "usemtl b\n" : "usemtl a\n";
+        usemtlFaces += (i % 2 ? "usemtl b\n" : "usemtl a\n") + std::string("f 1 2 3\n");
+        materials += "usemtl m" + std::to_string(i) + "\nf -3 -2 -1\n";
+    }
+    usemtl += "f 1 2 3\n";
+    return {corners, comment, numbers, usemtl, usemtlFaces, materials};
+}
+
+} // namespace
+
+TEST(ObjReaderAgreement, SplitReadingsGiveTheSameMesh)
+{
+    std::vector<std::string> files = objFilesBelow(dataPath(""));
+    if (!sharedDataMissing()) {
+        const std::vector<std::string> shared = objFilesBelow(sharedDataPath("obj"));
+        files.insert(files.end(), shared.begin(), shared.end());
+    }
+    const std::vector<std::string> shapes = hostileShapes();
+    for (std::size_t i = 0; i < shapes.size(); ++i)
+        files.push_back(writeObj("split-hostile-" + std::to_string(i), shapes[i]));
+    for (std::uint32_t seed = 1; seed <= 24; ++seed) {
+        RandomObj random(seed, seed % 4 == 0);
+        const std::string mtl = random.library();
+        files.push_back(writeObj("split-" + std::to_string(seed), random.file(400, seed % 5 == 0 ? 1 : 0),
+                                 seed % 2 ? &mtl : nullptr));
+    }
+    int loaded = 0;
+    for (const std::string& path : files) {
+        loaded += expectSplitAgreement(path);
+        if (HasFailure())
+            break;
+    }
+    EXPECT_GT(loaded, static_cast<int>(files.size()));
 }
