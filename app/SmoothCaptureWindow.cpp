@@ -8,7 +8,6 @@
 #include "mesh/Mesh.h"
 
 #include <GL/gl.h>
-#include <GL/glext.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -57,14 +56,6 @@ bool accumulationAverages()
     glReadPixels(0, 0, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, pixel);
     const auto about = [](int value, int expected) { return value >= expected - 2 && value <= expected + 2; };
     return about(pixel[0], 128) && about(pixel[1], 102) && about(pixel[2], 51);
-}
-
-// The back buffer as the DIB's own rows: blue, green, red, padded to 4 bytes.
-void readFrame(const DibImage& image)
-{
-    glPixelStorei(GL_PACK_ALIGNMENT, 4);
-    glPixelStorei(GL_PACK_ROW_LENGTH, 0);
-    glReadPixels(0, 0, image.width, image.height, GL_BGR_EXT, GL_UNSIGNED_BYTE, image.bits);
 }
 
 // Sub-pixel offsets of the projection for a picture of samples frames, as
@@ -162,7 +153,7 @@ DibImage* SmoothCaptureWindow::captureSmoothImage()
         if (accumulate) {
             glAccum(GL_ACCUM, 1.0f / samples);
         } else {
-            readFrame(*image);
+            readBackBuffer(*image);
             for (std::size_t k = 0; k < bytes; ++k)
                 sums[k] = static_cast<std::uint16_t>(sums[k] + image->bits[k]);
         }
@@ -172,7 +163,7 @@ DibImage* SmoothCaptureWindow::captureSmoothImage()
         // The anaglyph leaves only green and blue writable.
         glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
         glAccum(GL_RETURN, 1.0f);
-        readFrame(*image);
+        readBackBuffer(*image);
     } else {
         const unsigned half = static_cast<unsigned>(samples) / 2;
         for (std::size_t k = 0; k < bytes; ++k)

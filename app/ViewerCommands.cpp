@@ -167,13 +167,20 @@ DibImage* ViewerWindow::newCaptureImage() const
     return image.release();
 }
 
+void ViewerWindow::readBackBuffer(const DibImage& image)
+{
+    glReadBuffer(GL_BACK);
+    // Read as blue, green, red rows padded to 4 bytes: the DIB's own layout.
+    glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    glPixelStorei(GL_PACK_ROW_LENGTH, 0);
+    glReadPixels(0, 0, image.width, image.height, GL_BGR_EXT, GL_UNSIGNED_BYTE, image.bits);
+}
+
 DibImage* ViewerWindow::captureImage()
 {
     std::unique_ptr<DibImage> image(newCaptureImage());
     if (!image)
         return nullptr;
-    const int width = image->width;
-    const int height = image->height;
 
     // The frame is drawn once more into the back buffer and read from there
     // before any swap. The back buffer holds the whole picture, where the
@@ -185,11 +192,7 @@ DibImage* ViewerWindow::captureImage()
     // Only the read-back decides: a value the driver refuses while drawing
     // (a shininess above 128) leaves the picture as the screen shows it.
     takeGLErrors();
-    glReadBuffer(GL_BACK);
-    // Read as blue, green, red rows padded to 4 bytes: the DIB's own layout.
-    glPixelStorei(GL_PACK_ALIGNMENT, 4);
-    glPixelStorei(GL_PACK_ROW_LENGTH, 0);
-    glReadPixels(0, 0, width, height, GL_BGR_EXT, GL_UNSIGNED_BYTE, image->bits);
+    readBackBuffer(*image);
     const bool read = !takeGLErrors();
     context.releaseCurrent();
     return read ? image.release() : nullptr;

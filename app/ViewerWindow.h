@@ -84,6 +84,9 @@ public:
     // An image of the client area's size for a capture to fill; null when
     // there is no window, no context or an empty client area.
     DibImage* newCaptureImage() const;
+    // Reads the back buffer of the current context into image, which has
+    // the client area's size.
+    static void readBackBuffer(const DibImage& image);
 
     GLContext context;
     Mesh* mesh = nullptr;

@@ -1,5 +1,7 @@
 #include "platform/AtomicFile.h"
 
+#include "platform/Runtime.h"
+
 #include <atomic>
 #include <memory>
 #include <string>
@@ -12,11 +14,6 @@
 namespace rt {
 
 namespace {
-
-struct StreamCloser {
-    void operator()(std::FILE* stream) const { std::fclose(stream); }
-};
-using Stream = std::unique_ptr<std::FILE, StreamCloser>;
 
 // Tries names until one is free: another save, even of another process, may
 // be writing beside us.
@@ -61,7 +58,7 @@ struct Temporary {
 
 // The write, the flush to the disk and the close of a new stream, each
 // checked.
-bool writeAndClose(Stream stream, const ContentWriter& write)
+bool writeAndClose(File stream, const ContentWriter& write)
 {
     const intptr_t handle = _get_osfhandle(_fileno(stream.get()));
     const bool written = write(stream.get()) && std::fflush(stream.get()) == 0 && !std::ferror(stream.get()) &&
@@ -108,7 +105,7 @@ bool writeFileAtomically(const char* path, const ContentWriter& write)
         CloseHandle(file);
         return false;
     }
-    Stream stream(_fdopen(descriptor, "wb"));
+    File stream(_fdopen(descriptor, "wb"));
     if (!stream) {
         _close(descriptor);
         return false;

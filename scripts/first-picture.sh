@@ -22,20 +22,8 @@ for arg in "$@"; do
 done
 folder=$(cd "$folder" && pwd)
 cd "$root"
-bash scripts/install-deps.sh
-. scripts/wine-env.sh
-render=build/$CORVASI_TARGET/corvasi-render.exe
-[ -x "$render" ] || bash scripts/build.sh "$CORVASI_TARGET"
-
 . scripts/display.sh
-corvasi_quiet_wine
-corvasi_start_display 140 1024x768x24
-work=$(mktemp -d)
-cleanup() {
-  kill $xvfb_pid 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
+corvasi_render_session 140
 keep=${CORVASI_PICTURES:-}
 [ -z "$keep" ] || mkdir -p "$keep"
 

@@ -8,22 +8,10 @@
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
-bash scripts/install-deps.sh
 # The 32-bit renderer where this host runs 32-bit programs, else the 64-bit
 # one.
-. scripts/wine-env.sh
-render=build/$CORVASI_TARGET/corvasi-render.exe
-[ -x "$render" ] || bash scripts/build.sh "$CORVASI_TARGET"
-
 . scripts/display.sh
-corvasi_quiet_wine
-corvasi_start_display 120 1024x768x24
-work=$(mktemp -d)
-cleanup() {
-  kill $xvfb_pid 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
+corvasi_render_session 120
 
 winpath() { local p=$1; echo "Z:${p//\//\\}"; }
 mesh=$(winpath "$root/samples/torus.obj")

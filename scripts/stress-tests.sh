@@ -80,12 +80,7 @@ trap cleanup EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
 
-mkdir -p "$WINEPREFIX"
-wineserver -p
-if [ ! -f "$WINEPREFIX/.update-timestamp" ]; then
-  echo "Creating the Wine prefix in $WINEPREFIX"
-  "$CORVASI_WINE" wineboot -i >/dev/null 2>&1
-fi
+corvasi_keep_wineserver
 # What ctest's wine_settings fixture does before the tests: the test
 # programs' windows are left unmanaged (Xvfb has no window manager).
 settings=$(cd "$dir" && pwd)/wine-test-settings.reg

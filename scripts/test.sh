@@ -96,12 +96,7 @@ trap 'exit 143' TERM
 # Keep one wineserver alive for all test executables (a new prefix is made
 # in it too), and start Wine's background processes now, with no test's
 # output pipe to hold open.
-mkdir -p "$WINEPREFIX"
-wineserver -p
-if [ ! -f "$WINEPREFIX/.update-timestamp" ]; then
-  echo "Creating the Wine prefix in build/wineprefix"
-  "$CORVASI_WINE" wineboot -i >/dev/null 2>&1
-fi
+corvasi_keep_wineserver
 "$CORVASI_WINE" cmd /c exit >/dev/null 2>&1 </dev/null
 phase_end "Wine prefix and start"
 
