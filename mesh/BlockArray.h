@@ -1,6 +1,7 @@
 #pragma once
 
 #include "mesh/MemoryReserve.h"
+#include "platform/Runtime.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -27,6 +28,7 @@ public:
     ~BlockArray() { clear(); }
 
     std::size_t size() const { return count; }
+    std::size_t capacity() const { return room; }
     bool empty() const { return count == 0; }
 
     T& operator[](std::size_t i) { return table[i >> kBlockShift][i & (kBlockSize - 1)]; }
@@ -35,7 +37,7 @@ public:
     // Throws std::bad_alloc when memory runs out; the array is unchanged then.
     void push_back(const T& value)
     {
-        if (count == capacity)
+        if (count == room)
             grow();
         (*this)[count] = value;
         ++count;
@@ -46,13 +48,13 @@ public:
     void append(const T* values, std::size_t n)
     {
         const std::size_t offset = count & (kBlockSize - 1);
-        if (n > 0 && n <= capacity - count && n <= kBlockSize - offset) {
+        if (n > 0 && n <= room - count && n <= kBlockSize - offset) {
             // All in the current block: the common case.
             std::memcpy(&(*this)[count], values, n * sizeof(T));
             count += n;
             return;
         }
-        while (capacity - count < n)
+        while (room - count < n)
             grow();
         while (n > 0) {
             // Blocks after the first are full-sized, and the first holds
@@ -76,6 +78,20 @@ public:
         }
     }
 
+    // Makes the array n values longer, the new ones unset, and returns the
+    // index of the first. Throws std::bad_alloc when memory runs out; the
+    // size is unchanged then.
+    std::size_t extend(std::size_t n)
+    {
+        while (room - count < n)
+            grow();
+        count += n;
+        return count - n;
+    }
+
+    // Size 0, the memory kept for the values that come next.
+    void forgetValues() { count = 0; }
+
     void clear()
     {
         for (std::size_t b = 0; b < blockCount(); ++b)
@@ -85,14 +101,14 @@ public:
         first = nullptr;
         table = &first;
         count = 0;
-        capacity = 0;
+        room = 0;
     }
 
     // Bytes held, for memory figures.
-    std::size_t memoryBytes() const { return capacity * sizeof(T) + (table != &first ? tableSize() * sizeof(T*) : 0); }
+    std::size_t memoryBytes() const { return room * sizeof(T) + (table != &first ? tableSize() * sizeof(T*) : 0); }
 
 private:
-    std::size_t blockCount() const { return (capacity + kBlockSize - 1) >> kBlockShift; }
+    std::size_t blockCount() const { return (room + kBlockSize - 1) >> kBlockShift; }
 
     // Entries that table has room for: one inline, then the power of two
     // above the blocks in use (it doubles when they reach it).
@@ -106,15 +122,15 @@ private:
 
     void grow()
     {
-        if (capacity < kBlockSize) {
+        if (room < kBlockSize) {
             // Still within the first block: double it, from a few values, so
             // that the many small arrays of a mesh (a material's faces) stay small.
-            const std::size_t wanted = capacity ? capacity * 2 : 4;
-            T* block = static_cast<T*>(std::realloc(first, wanted * sizeof(T)));
+            const std::size_t wanted = room ? room * 2 : 4;
+            T* block = static_cast<T*>(rt::reallocate(first, count * sizeof(T), wanted * sizeof(T)));
             if (!block)
                 throwOutOfMemory();
             first = block;
-            capacity = wanted;
+            room = wanted;
             return;
         }
         const std::size_t blocks = blockCount();
@@ -133,7 +149,7 @@ private:
         if (!block)
             throwOutOfMemory();
         table[blocks] = block;
-        capacity += kBlockSize;
+        room += kBlockSize;
     }
 
     // The array holds itself (table may point at first), so it never moves:
@@ -141,5 +157,5 @@ private:
     T* first = nullptr;
     T** table = &first;
     std::size_t count = 0;
-    std::size_t capacity = 0;
+    std::size_t room = 0;
 };

@@ -11,12 +11,14 @@
 
 #include <algorithm>
 #include <condition_variable>
+#include <cstring>
 #include <deque>
 #include <exception>
 #include <climits>
 #include <limits>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <mutex>
 #include <new>
@@ -191,6 +193,62 @@ bool insidePool(std::int32_t index, std::size_t size)
     return index >= 0 && static_cast<std::size_t>(index) < size;
 }
 
+// A copy of values of a part read on its own into the mesh's pools: count
+// values from from to to (face ends with shift added), or white colours.
+struct CopyRun {
+    enum Kind : std::uint8_t { values, faceEnds, white };
+    void* to;
+    const void* from;
+    std::size_t count; // bytes for values, values otherwise
+    std::uint32_t shift;
+    Kind kind;
+
+    void copy() const
+    {
+        switch (kind) {
+        case values:
+            std::memcpy(to, from, count);
+            break;
+        case faceEnds:
+            for (std::size_t i = 0; i < count; ++i)
+                static_cast<std::uint32_t*>(to)[i] = static_cast<const std::uint32_t*>(from)[i] + shift;
+            break;
+        case white:
+            std::fill_n(static_cast<VertexColor*>(to), count, VertexColor{});
+            break;
+        }
+    }
+};
+
+// Plans the copy of every value of from to to's entries from at on, a run
+// for each stretch that lies in one block of both arrays; a shift makes it
+// a copy of face ends.
+template <class T>
+void planCopy(std::vector<CopyRun>& runs, BlockArray<T>& to, std::size_t at, const BlockArray<T>& from,
+              std::optional<std::uint32_t> shift = std::nullopt)
+{
+    constexpr std::size_t mask = BlockArray<T>::kBlockSize - 1;
+    for (std::size_t i = 0; i < from.size();) {
+        const std::size_t run = std::min({from.size() - i, mask + 1 - (i & mask), mask + 1 - ((at + i) & mask)});
+        if (shift)
+            runs.push_back(CopyRun{&to[at + i], &from[i], run, *shift, CopyRun::faceEnds});
+        else
+            runs.push_back(CopyRun{&to[at + i], &from[i], run * sizeof(T), 0, CopyRun::values});
+        i += run;
+    }
+}
+
+// Plans white for count colours from at on.
+void planWhite(std::vector<CopyRun>& runs, BlockArray<VertexColor>& to, std::size_t at, std::size_t count)
+{
+    constexpr std::size_t mask = BlockArray<VertexColor>::kBlockSize - 1;
+    for (std::size_t i = 0; i < count;) {
+        const std::size_t run = std::min(count - i, mask + 1 - ((at + i) & mask));
+        runs.push_back(CopyRun{&to[at + i], nullptr, run, 0, CopyRun::white});
+        i += run;
+    }
+}
+
 // Reads the statements of an OBJ file into a mesh. Plain lines of the
 // statements that make up nearly every file are read in one pass; a line
 // that is not plain, in any way, is split into words with splitStatement and
@@ -210,7 +268,7 @@ public:
     // part: its faces before the first material-use statement go to carried,
     // standing for the material current at the end of the part before.
     // Negative corner numbers are counted back from the part's own pools and
-    // settled in join, once the pools before the part are known.
+    // settled in take, once the pools before the part are known.
     StatementReader(Mesh& mesh, double scale, bool triangulate, Material& carried)
             : mesh(mesh), scale(scale), triangulate(triangulate), current(&carried), later(true)
     {
@@ -258,41 +316,74 @@ public:
             padColors(mesh.positions.size());
     }
 
-    // Appends the part that reader read into from (a later part, read with
-    // carried), as if this reader had read it: pools, faces in file order,
-    // materials in the order a single pass finds them. Empties from. Throws
+    // Where the values of a later part go, and the copies that put them
+    // there: made on any thread once take has planned them, while later
+    // parts are taken.
+    struct Plan {
+        std::vector<CopyRun> runs;
+        StatementReader* part = nullptr; // its negative numbers are counted back first
+        bool countedBack = false;
+        std::size_t positions = 0; // the pools' sizes before the part
+        std::size_t texCoords = 0;
+        std::size_t normals = 0;
+    };
+
+    // Takes the part that reader read into from (a later part, read with
+    // carried) as if this reader had read it: makes room for its values at
+    // the ends of the pools and of its materials' faces, in file order,
+    // finds its materials in the order a single pass finds them, and plans
+    // the copies into plan. Values that go into the first block of an array,
+    // which may still move as the array grows, are copied at once. Throws
     // std::bad_alloc.
-    void join(StatementReader& reader, Mesh& from, Material& carried)
+    void take(StatementReader& reader, Mesh& from, Material& carried, Plan& plan)
     {
-        for (const Fixup& fixup : reader.fixups) {
-            Corner& c = fixup.material->corners[fixup.corner];
-            if (fixup.fields & 1)
-                c.position = countedBack(c.position, mesh.positions.size());
-            if (fixup.fields & 2)
-                c.texCoord = countedBack(c.texCoord, mesh.texCoords.size());
-            if (fixup.fields & 4) {
-                c.normal = countedBack(c.normal, mesh.normals.size());
-                // Whether it names the reserved normal was not known in the part.
-                normalsCountedBack = true;
+        plan.runs.clear();
+        plan.part = &reader;
+        plan.countedBack = false;
+        plan.positions = mesh.positions.size();
+        plan.texCoords = mesh.texCoords.size();
+        plan.normals = mesh.normals.size();
+        std::vector<CopyRun> now;
+        // Makes room for n values at the end of to and plans their runs
+        // with planRuns(runs, at), making them at once where they may move.
+        const auto placeRuns = [&](auto& to, std::size_t n, const auto& planRuns) {
+            const bool moves = to.capacity() < to.kBlockSize;
+            planRuns(moves ? now : plan.runs, to.extend(n));
+            if (moves) {
+                countBack(plan);
+                for (const CopyRun& run : now)
+                    run.copy();
+                now.clear();
             }
+        };
+        const auto place = [&](auto& to, const auto& values, std::optional<std::uint32_t> shift = std::nullopt) {
+            placeRuns(to, values.size(),
+                      [&](std::vector<CopyRun>& runs, std::size_t at) { planCopy(runs, to, at, values, shift); });
+        };
+        if (!from.colors.empty() || !mesh.colors.empty()) {
+            // The colours stay one per position from the first that has one.
+            padColors(plan.positions);
+            place(mesh.colors, from.colors);
+            const std::size_t white = from.positions.size() - from.colors.size();
+            placeRuns(mesh.colors, white,
+                      [&](std::vector<CopyRun>& runs, std::size_t at) { planWhite(runs, mesh.colors, at, white); });
         }
-        if (!from.colors.empty()) {
-            padColors(mesh.positions.size());
-            mesh.colors.appendAll(from.colors);
-        }
-        mesh.positions.appendAll(from.positions);
-        mesh.texCoords.appendAll(from.texCoords);
-        mesh.normals.appendAll(from.normals);
-        from.colors.clear();
-        from.positions.clear();
-        from.texCoords.clear();
-        from.normals.clear();
-        moveFaces(carried, *current);
+        place(mesh.positions, from.positions);
+        place(mesh.texCoords, from.texCoords);
+        place(mesh.normals, from.normals);
+        const auto placeFaces = [&](const Material& material, Material& to) {
+            const std::size_t offset = to.corners.size();
+            if (offset + material.corners.size() > std::numeric_limits<std::uint32_t>::max())
+                throwOutOfMemory();
+            place(to.corners, material.corners);
+            place(to.faceEnds, material.faceEnds, static_cast<std::uint32_t>(offset));
+        };
+        placeFaces(carried, *current);
         Material* last = current;
-        for (const auto& material : from.materials) {
+        for (Material* material : reader.used) {
             Material* to = mesh.findOrAddMaterial(material->name);
-            moveFaces(*material, *to);
-            if (reader.current == material.get())
+            placeFaces(*material, *to);
+            if (reader.current == material)
                 last = to;
         }
         current = last;
@@ -301,13 +392,41 @@ public:
         highest.texCoord = std::max(highest.texCoord, reader.highest.texCoord);
         highest.normal = std::max(highest.normal, reader.highest.normal);
         unnamed += reader.unnamed;
+        // Whether a counted-back normal names the reserved one was not known in the part.
+        normalsCountedBack = normalsCountedBack || reader.normalsCountedBack;
         for (const std::string& name : reader.libraryNames) {
             if (namedOnce.emplace(name).second)
                 libraryNames.push_back(name);
         }
     }
 
+    // Makes the copies that take planned, and empties the plan.
+    static void copy(Plan& plan)
+    {
+        countBack(plan);
+        for (const CopyRun& run : plan.runs)
+            run.copy();
+        plan.runs.clear();
+    }
+
 private:
+    // Counts back the negative numbers of the part that plan places, once.
+    static void countBack(Plan& plan)
+    {
+        if (plan.countedBack)
+            return;
+        plan.countedBack = true;
+        for (const Fixup& fixup : plan.part->fixups) {
+            Corner& c = fixup.material->corners[fixup.corner];
+            if (fixup.fields & 1)
+                c.position = countedBack(c.position, plan.positions);
+            if (fixup.fields & 2)
+                c.texCoord = countedBack(c.texCoord, plan.texCoords);
+            if (fixup.fields & 4)
+                c.normal = countedBack(c.normal, plan.normals);
+        }
+    }
+
     // Reads the line that starts at line; returns where the next one starts.
     const char* readLineAt(const char* line, const char* last)
     {
@@ -428,8 +547,11 @@ private:
             }
             addFaces();
         } else if (keyword == "usemtl") {
-            if (n >= 2)
+            if (n >= 2) {
                 current = mesh.findOrAddMaterial(std::string(words[1]));
+                if (later && usedOnce.insert(current).second)
+                    used.push_back(current);
+            }
         } else if (keyword == "mtllib") {
             for (std::size_t i = 1; i < n; ++i) {
                 if (namedOnce.emplace(words[i]).second)
@@ -464,7 +586,7 @@ private:
 
     // Negative numbers of the tolerant rules, made indices: -1 is the last
     // vertex of its kind read so far. In a later part, the part's own
-    // count, which join adds the pools before it to; counted then records
+    // count, which take adds the pools before it to; counted then records
     // which numbers of each corner were counted back.
     void countBack()
     {
@@ -489,12 +611,13 @@ private:
         if (!later)
             return countedBack(number, size);
         fields = static_cast<std::uint8_t>(fields | field);
+        normalsCountedBack = normalsCountedBack || field == 4;
         // The part holds fewer than 2^31 entries (its text is far shorter).
         return static_cast<std::int32_t>(static_cast<long long>(size) + number);
     }
 
     // Appends a face to the current material, noting the corners that
-    // join must finish counting back.
+    // take must finish counting back.
     void addFace(const Corner* list, const std::uint8_t* fields, int count)
     {
         const std::size_t first = current->corners.size();
@@ -506,22 +629,6 @@ private:
                 fixups.push_back(
                     Fixup{current, static_cast<std::uint32_t>(first + static_cast<std::size_t>(j)), fields[j]});
         }
-    }
-
-    // The faces of material moved to the end of to's. Throws std::bad_alloc.
-    static void moveFaces(Material& material, Material& to)
-    {
-        if (&material == &to || material.faceCount() == 0)
-            return;
-        const std::size_t offset = to.corners.size();
-        if (offset + material.corners.size() > std::numeric_limits<std::uint32_t>::max())
-            throwOutOfMemory();
-        to.corners.appendAll(material.corners);
-        const auto shift = static_cast<std::uint32_t>(offset);
-        for (std::size_t f = 0; f < material.faceEnds.size(); ++f)
-            to.faceEnds.push_back(material.faceEnds[f] + shift);
-        material.corners.clear();
-        material.faceEnds.clear();
     }
 
     // After the last line, by the tolerant rules: a texture or normal index
@@ -594,14 +701,18 @@ private:
     Corner highest{-1, -1, -1};
     std::size_t unnamed = 0;         // faces whose corners name no normal
     bool normalsDropped = false;     // by settleCorners: faces may have lost their normals
-    bool normalsCountedBack = false; // by join: faces may name the reserved normal
-    // Of a later part: corners whose numbers join counts back.
+    bool normalsCountedBack = false; // faces may name the reserved normal (of a later part: counted back in take)
+    // Of a later part: corners whose numbers take counts back.
     struct Fixup {
         Material* material;
         std::uint32_t corner;
         std::uint8_t fields; // 1 position, 2 texture, 4 normal
     };
     bool later = false;
+    // Of a later part: the materials it uses, in the order it first does.
+    // Its mesh may hold others, from parts read into it before.
+    std::vector<Material*> used;
+    std::unordered_set<const Material*> usedOnce;
     std::vector<std::uint8_t> counted; // per corner of the face being added
     std::vector<Fixup> fixups;
 };
@@ -648,184 +759,264 @@ void generateFaceNormals(Mesh& mesh)
     }
 }
 
-// The file's lines in parts of about partBytes each, as LineReader gives
-// them: each part ends with a line feed, but the file's last part where its
-// last line has none.
-class PartSource {
-public:
-    PartSource(std::FILE* stream, LineReader::Translation translation, std::size_t partBytes)
-            : stream(stream), text(stream), translation(translation), partBytes(std::max<std::size_t>(partBytes, 1))
+// The text of one part of a file read in parts of partBytes: the whole lines
+// that start in bytes [index * partBytes, (index + 1) * partBytes), the last
+// part's to the end of the file, translated as text mode reads them. A part
+// can be empty, when a line longer than a part passes over it; the part
+// before reads that line whole.
+struct PartText {
+    std::unique_ptr<char[]> buffer;
+    std::size_t capacity = 0; // of buffer, less one byte for a line feed after the text
+    const char* text = nullptr;
+    std::size_t size = 0;
+    bool endsFile = false; // by a Ctrl-Z, or a read error
+
+    // Throws std::bad_alloc.
+    void reserve(std::size_t bytes)
     {
+        if (bytes <= capacity)
+            return;
+        std::unique_ptr<char[]> larger(new char[bytes + 1]);
+        std::memcpy(larger.get(), buffer.get(), capacity);
+        buffer = std::move(larger);
+        capacity = bytes;
     }
 
-    // The next part, with a line feed written after it; false at the end of
-    // the file. Throws std::bad_alloc.
-    bool next(std::unique_ptr<char[]>& part, std::size_t& size)
+    // Reads part index of partCount from stream, whose file's bytes start
+    // at base. Throws std::bad_alloc.
+    void read(std::FILE* stream, long long base, std::size_t index, std::size_t partCount, std::size_t partBytes)
     {
-        if (ended && carry.empty())
-            return false;
-        std::size_t capacity = std::max(partBytes, carry.size() * 2);
-        std::unique_ptr<char[]> buffer(new char[capacity + 1]);
-        std::size_t end = carry.size();
-        std::copy(carry.begin(), carry.end(), buffer.get());
-        carry.clear();
-        for (;;) {
-            while (!ended && end < capacity) {
-                const std::size_t n = read(buffer.get() + end, capacity - end);
-                ended = n == 0;
-                end += n;
-            }
-            std::size_t stop = end;
-            while (stop > 0 && buffer[stop - 1] != '\n')
-                --stop;
-            if (ended || stop > 0) {
-                if (ended)
-                    stop = end;
-                if (stop == 0)
-                    return false;
-                carry.assign(buffer.get() + stop, buffer.get() + end);
-                buffer[stop] = '\n';
-                part = std::move(buffer);
-                size = stop;
-                return true;
-            }
-            // A line longer than the buffer.
-            if (capacity > (std::numeric_limits<std::size_t>::max() - 1) / 2)
-                throwOutOfMemory();
-            std::unique_ptr<char[]> larger(new char[capacity * 2 + 1]);
-            std::copy(buffer.get(), buffer.get() + end, larger.get());
-            buffer = std::move(larger);
-            capacity *= 2;
+        endsFile = false;
+        size = 0;
+        // A line starts at the part's first byte when the byte before it is
+        // a line feed, so that byte is read too.
+        const long long first = static_cast<long long>(index * partBytes) - (index ? 1 : 0);
+        const std::size_t wanted = partBytes + (index ? 1 : 0);
+        reserve(wanted);
+        std::size_t end = fill(stream, base + first, 0, wanted);
+        std::size_t start = 0;
+        if (index) {
+            // The first line feed ends the line that the part before read.
+            const char* feed = static_cast<const char*>(std::memchr(buffer.get(), '\n', end));
+            if (!feed || feed == buffer.get() + wanted - 1)
+                return;
+            start = static_cast<std::size_t>(feed - buffer.get()) + 1;
         }
+        const bool last = index + 1 == partCount;
+        if (!endsFile && end == wanted && (last || buffer[end - 1] != '\n')) {
+            // The part's last line goes on past it (the last part's to the
+            // end of the file): read on until its line feed.
+            std::size_t looked = end;
+            for (std::size_t more = 1 << 16;; more = std::min(more * 2, std::size_t{1} << 24)) {
+                if (capacity - end < more) {
+                    if (capacity > std::numeric_limits<std::size_t>::max() / 2 - more)
+                        throwOutOfMemory();
+                    reserve(std::max(capacity * 2, end + more));
+                }
+                const std::size_t got = fill(stream, base + first + static_cast<long long>(end), end, more) - end;
+                end += got;
+                if (!last) {
+                    if (const void* feed = std::memchr(buffer.get() + looked, '\n', end - looked)) {
+                        end = static_cast<std::size_t>(static_cast<const char*>(feed) - buffer.get()) + 1;
+                        break;
+                    }
+                    looked = end;
+                }
+                if (got < more)
+                    break;
+            }
+        }
+        char* const text = buffer.get() + start;
+        bool ctrlZ = false;
+        size = rt::translateTextMode(text, end - start, ctrlZ);
+        endsFile = endsFile || ctrlZ;
+        text[size] = '\n';
+        this->text = text;
     }
 
 private:
-    std::size_t read(char* out, std::size_t size)
+    // Reads up to n bytes at position into buffer from at on; returns the
+    // end of what was read. Fewer at the end of the file, or after a read
+    // error, which ends the file there.
+    std::size_t fill(std::FILE* stream, long long position, std::size_t at, std::size_t n)
     {
-        return translation == LineReader::textMode ? text.read(out, size) : std::fread(out, 1, size, stream);
+        if (!rt::seekTo(stream, position)) {
+            endsFile = true;
+            return at;
+        }
+        const std::size_t got = std::fread(buffer.get() + at, 1, n, stream);
+        if (got < n && std::ferror(stream)) {
+            std::clearerr(stream);
+            endsFile = true;
+        }
+        return at + got;
     }
-
-    std::FILE* stream;
-    rt::TextModeReader text;
-    LineReader::Translation translation;
-    std::size_t partBytes;
-    std::vector<char> carry; // the unfinished line after the last part
-    bool ended = false;
 };
 
-// Reads the file's parts on threads workers, each part into a mesh of its
-// own (the first into the reader's), and joins them in file order as they
-// are done. At most one part more than there are workers is held at a time,
-// so the parts cost a few of their size beside the mesh. Throws
-// std::bad_alloc.
+// Reads the file that obj is open on (at path, as a binary stream) in parts
+// of partBytes on threads threads, this one among them, each part into
+// pools of its own that are used again for the next part. The parts are
+// taken in file order as they are done: room is made at the ends of the
+// mesh's pools and faces, and the part's values are then copied there by
+// whichever thread is free, in parallel with the reading of later parts.
+// Each thread holds two parts, so the parts cost a few megabytes beside the
+// mesh whatever the file's size. Throws std::bad_alloc.
 template <ObjRules rules>
-void readSplit(StatementReader<rules>& statements, std::FILE* obj, LineReader::Translation translation, int threads,
+void readSplit(StatementReader<rules>& statements, std::FILE* obj, const std::string& path, int threads,
                std::size_t partBytes, double scale, bool triangulate)
 {
+    using Reader = StatementReader<rules>;
     struct Part {
-        std::unique_ptr<char[]> text;
-        std::size_t size = 0;
-        std::unique_ptr<Mesh> mesh; // null for the first part
+        PartText text;
+        Mesh mesh;
         Material carried{std::string()};
-        std::optional<StatementReader<rules>> reader;
-        StatementReader<rules>* reading = nullptr;
-        bool done = false;
-        std::exception_ptr error;
+        std::optional<Reader> reader;
+        typename Reader::Plan plan;
+        std::size_t index = 0;
     };
+    const long long base = rt::positionOf(obj);
+    const long long bytes = rt::remainingBytes(obj);
+    if (base < 0 || bytes < 0)
+        return;
+    const std::size_t partCount = static_cast<std::size_t>((static_cast<unsigned long long>(bytes) + partBytes - 1) /
+                                                           partBytes);
+
+    // A stream of its own for every thread but this one, which reads obj.
+    std::vector<rt::File> streams;
+    for (int i = 1; i < threads; ++i) {
+        rt::File stream(rt::openBinary(path.c_str()));
+        if (!stream)
+            break;
+        streams.push_back(std::move(stream));
+    }
+    // Two parts a thread; where memory is short, fewer parts and threads.
+    std::vector<std::unique_ptr<Part>> parts;
+    std::vector<Part*> idle; // parts free to read into
+    const std::size_t wanted = streams.size() + 2;
+    idle.reserve(wanted);
+    try {
+        while (parts.size() < wanted) {
+            auto part = std::make_unique<Part>();
+            part->text.reserve(partBytes + 1);
+            parts.push_back(std::move(part));
+            idle.push_back(parts.back().get());
+        }
+    } catch (const std::bad_alloc&) {
+        if (idle.empty())
+            throw;
+        streams.resize(std::max<std::size_t>(idle.size() / 2, 1) - 1);
+    }
+
     std::mutex mutex;
-    std::condition_variable queued;
-    std::condition_variable finished;
-    std::deque<Part*> queue;
-    bool stop = false;
-    std::deque<std::unique_ptr<Part>> held; // in file order
-    struct Workers {
-        std::vector<std::thread> threads;
-        std::mutex& mutex;
-        std::condition_variable& queued;
-        bool& stop;
-        ~Workers()
-        {
-            {
-                std::lock_guard<std::mutex> lock(mutex);
-                stop = true;
+    std::condition_variable changed;
+    std::size_t nextRead = 0;      // the next part to read
+    std::size_t nextTake = 0;      // the next part to take into the mesh
+    std::size_t lastPart = partCount;
+    std::size_t busy = 0;          // parts being read or copied
+    std::vector<Part*> read;       // read, not yet taken
+    std::deque<Part*> copies;      // taken, their copies not yet made
+    std::exception_ptr error;
+
+    // Takes every part that is next in file order; under the lock.
+    const auto takeReady = [&] {
+        for (;;) {
+            const auto next = std::find_if(read.begin(), read.end(), [&](Part* p) { return p->index == nextTake; });
+            if (nextTake >= lastPart || next == read.end())
+                return;
+            Part* part = *next;
+            read.erase(next);
+            ++nextTake;
+            if (part->text.endsFile)
+                lastPart = nextTake;
+            statements.take(*part->reader, part->mesh, part->carried, part->plan);
+            if (part->plan.runs.empty())
+                idle.push_back(part);
+            else
+                copies.push_back(part);
+        }
+    };
+    const auto work = [&](std::FILE* stream) {
+        std::unique_lock<std::mutex> lock(mutex);
+        while (!error) {
+            if (!copies.empty()) {
+                Part* part = copies.front();
+                copies.pop_front();
+                ++busy;
+                lock.unlock();
+                Reader::copy(part->plan);
+                lock.lock();
+                --busy;
+                idle.push_back(part);
+                changed.notify_all();
+            } else if (nextRead < lastPart && !idle.empty()) {
+                Part* part = idle.back();
+                idle.pop_back();
+                part->index = nextRead++;
+                ++busy;
+                lock.unlock();
+                std::exception_ptr failed;
+                try {
+                    // The pools of the part before are used again; its
+                    // materials, which may be many, are not.
+                    for (const auto& material : part->mesh.materials)
+                        material->faceEnds.clear();
+                    part->mesh.removeEmptyMaterials();
+                    part->carried.corners.forgetValues();
+                    part->carried.faceEnds.forgetValues();
+                    part->mesh.positions.forgetValues();
+                    part->mesh.texCoords.forgetValues();
+                    part->mesh.normals.forgetValues();
+                    part->mesh.colors.forgetValues();
+                    part->text.read(stream, base, part->index, partCount, partBytes);
+                    part->reader.emplace(part->mesh, scale, triangulate, part->carried);
+                    part->reader->readLines(part->text.text, part->text.text + part->text.size);
+                } catch (...) {
+                    failed = std::current_exception();
+                }
+                lock.lock();
+                --busy;
+                if (failed && !error)
+                    error = failed;
+                if (part->index < lastPart)
+                    read.push_back(part);
+                else
+                    idle.push_back(part);
+                try {
+                    takeReady();
+                } catch (...) {
+                    if (!error)
+                        error = std::current_exception();
+                }
+                changed.notify_all();
+            } else if (nextTake >= lastPart && copies.empty() && busy == 0) {
+                break;
+            } else {
+                changed.wait(lock);
             }
-            queued.notify_all();
-            for (std::thread& thread : threads)
+        }
+        changed.notify_all();
+    };
+
+    struct Threads {
+        std::vector<std::thread> list;
+        ~Threads()
+        {
+            for (std::thread& thread : list)
                 thread.join();
         }
-    } workers{{}, mutex, queued, stop};
-    const auto work = [&] {
-        std::unique_lock<std::mutex> lock(mutex);
-        for (;;) {
-            queued.wait(lock, [&] { return stop || !queue.empty(); });
-            if (queue.empty())
-                return;
-            Part* part = queue.front();
-            queue.pop_front();
-            lock.unlock();
-            try {
-                part->reading->readLines(part->text.get(), part->text.get() + part->size);
-            } catch (...) {
-                part->error = std::current_exception();
-            }
-            part->text.reset();
-            lock.lock();
-            part->done = true;
-            finished.notify_all();
-        }
-    };
-    for (int i = 0; i < threads; ++i)
-        workers.threads.emplace_back(work);
-
-    PartSource source(obj, translation, partBytes);
-    std::exception_ptr error;
-    bool first = true;
-    for (;;) {
-        try {
-            while (!error && held.size() < static_cast<std::size_t>(threads) + 1) {
-                auto part = std::make_unique<Part>();
-                if (!source.next(part->text, part->size))
-                    break;
-                if (first) {
-                    part->reading = &statements;
-                } else {
-                    part->mesh = std::make_unique<Mesh>();
-                    part->reader.emplace(*part->mesh, scale, triangulate, part->carried);
-                    part->reading = &*part->reader;
-                }
-                first = false;
-                std::lock_guard<std::mutex> lock(mutex);
-                held.push_back(std::move(part));
-                queue.push_back(held.back().get());
-                queued.notify_one();
-            }
-        } catch (...) {
-            error = std::current_exception();
-        }
-        if (held.empty())
-            break;
-        {
-            std::unique_lock<std::mutex> lock(mutex);
-            finished.wait(lock, [&] { return held.front()->done; });
-        }
-        const std::unique_ptr<Part> part = std::move(held.front());
-        held.pop_front();
-        if (!error)
-            error = part->error;
-        if (!error && part->mesh) {
-            try {
-                statements.join(*part->reader, *part->mesh, part->carried);
-            } catch (...) {
-                error = std::current_exception();
-            }
-        }
-    }
+    } helpers;
+    for (const rt::File& stream : streams)
+        helpers.list.emplace_back(work, stream.get());
+    work(obj);
+    for (std::thread& thread : helpers.list)
+        thread.join();
+    helpers.list.clear();
     if (error)
         std::rethrow_exception(error);
 }
 
-// The worker threads that read a file, or 0 to read it on this thread
-// alone: one per core, up to 16, for a file of a megabyte or more.
+// The threads that read a file, or 0 to read it without parts: one per
+// core, up to 16, for a file of a megabyte or more.
 int readingThreads(std::FILE* obj, const ObjSplit& split)
 {
     if (split.threads > 0)
@@ -837,9 +1028,9 @@ int readingThreads(std::FILE* obj, const ObjSplit& split)
     return cores > 1 ? cores : 0;
 }
 
-// Parts of a quarter megabyte: enough lines that a part's setting up and
-// joining costs little, few enough that the parts held beside the mesh (one
-// more than there are workers) stay a few megabytes.
+// Parts of a quarter megabyte: their pools stay in the core's cache until
+// they are copied into the mesh, and there are enough parts for the threads
+// to share the work evenly.
 constexpr std::size_t kPartBytes = std::size_t{1} << 18;
 
 // outOfMemory, when given, tells a file that did not fit in memory from one
@@ -864,8 +1055,8 @@ Mesh* readMesh(std::FILE* obj, std::FILE* library, const LibraryOpener& openName
         mesh->normals.push_back(Vec3{});
 
         StatementReader<rules> statements(*mesh, scale, triangulate);
-        if (const int threads = readingThreads(obj, split)) {
-            readSplit(statements, obj, translation, threads, split.partBytes ? split.partBytes : kPartBytes, scale,
+        if (const int threads = translation == LineReader::textMode ? readingThreads(obj, split) : 0) {
+            readSplit(statements, obj, fullPath, threads, split.partBytes ? split.partBytes : kPartBytes, scale,
                       triangulate);
             statements.finish();
         } else {

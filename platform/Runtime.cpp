@@ -1,5 +1,6 @@
 #include "platform/Runtime.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
@@ -247,6 +248,31 @@ bool seek64(std::FILE* stream, long long offset, int origin)
 
 } // namespace
 
+void* reallocate(void* block, std::size_t used, std::size_t size)
+{
+#ifdef _WIN32
+    void* larger = std::malloc(size);
+    if (larger && used)
+        std::memcpy(larger, block, std::min(used, size));
+    if (larger)
+        std::free(block);
+    return larger;
+#else
+    (void)used;
+    return std::realloc(block, size);
+#endif
+}
+
+long long positionOf(std::FILE* stream)
+{
+    return tell64(stream);
+}
+
+bool seekTo(std::FILE* stream, long long position)
+{
+    return seek64(stream, position, SEEK_SET);
+}
+
 long long remainingBytes(std::FILE* stream)
 {
     const long long here = tell64(stream);
@@ -315,9 +341,13 @@ std::size_t TextModeReader::read(char* out, std::size_t size)
     return count;
 }
 
-// Translates block in place and returns the size left. Runs without a CR or
-// a Ctrl-Z, the whole block in most files, are found a vector at a time.
-std::size_t TextModeReader::translate(char* block, std::size_t size)
+namespace {
+
+// Translates block in place and returns the size left; a Ctrl-Z sets ended.
+// A CR at the end stays, or, with heldBack, goes to the caller, who pairs
+// it with the next byte. Runs without a CR or a Ctrl-Z, the whole block in
+// most files, are found a vector at a time.
+std::size_t translateBlock(char* block, std::size_t size, bool& ended, bool* heldBack)
 {
     std::size_t kept = 0;
     std::size_t i = 0;
@@ -333,8 +363,10 @@ std::size_t TextModeReader::translate(char* block, std::size_t size)
             break;
         }
         if (special + 1 == size) {
-            // Whether this CR goes depends on the next block.
-            carriageReturn = true;
+            if (heldBack)
+                *heldBack = true;
+            else
+                block[kept++] = '\r';
             break;
         }
         if (block[special + 1] != '\n')
@@ -342,6 +374,19 @@ std::size_t TextModeReader::translate(char* block, std::size_t size)
         i = special + 1;
     }
     return kept;
+}
+
+} // namespace
+
+std::size_t translateTextMode(char* bytes, std::size_t size, bool& ended)
+{
+    return translateBlock(bytes, size, ended, nullptr);
+}
+
+// Whether a CR that ends the block goes depends on the next block.
+std::size_t TextModeReader::translate(char* block, std::size_t size)
+{
+    return translateBlock(block, size, ended, &carriageReturn);
 }
 
 } // namespace rt

@@ -47,6 +47,22 @@ bool isFile(const char* path);
 // as it was; -1 when they cannot be told. Files of 2 GiB and more included.
 long long remainingBytes(std::FILE* stream);
 
+// The stream's position, -1 when it cannot be told; and a move to a
+// position from the start of the file. Files of 2 GiB and more included.
+long long positionOf(std::FILE* stream);
+bool seekTo(std::FILE* stream, long long position);
+
+// Translates bytes of a file in place as text mode reads them, when they
+// hold whole lines: CR LF becomes LF, any other CR stays (one at the end
+// too), and a Ctrl-Z ends the file, which then sets ended. Returns the size
+// left.
+std::size_t translateTextMode(char* bytes, std::size_t size, bool& ended);
+
+// realloc(block, size) for a block whose first used bytes matter. On
+// Windows a new block and memcpy: the heap's own copy goes a byte at a time
+// under Wine, which made reading a large file a fifth slower there.
+void* reallocate(void* block, std::size_t used, std::size_t size);
+
 // Reads a stream opened in binary mode in large blocks and translates them
 // as text mode reads the file: CR LF becomes LF, a lone CR stays, and a
 // Ctrl-Z byte ends the file. The OBJ and MTL readers take their files this
