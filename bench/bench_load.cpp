@@ -9,8 +9,9 @@
 // of what each returns, and the process's peak memory while the first loader
 // ran. Peak memory is per process, so it describes only the loader that ran
 // first: --only runs one loader, to measure each in its own process.
-// --threads reads with N threads (0: one per core) rather than on the
-// calling thread alone, as the viewer does; --part-bytes splits the file into parts of B bytes.
+// --threads reads with N threads (0, the default: one per core, as the
+// viewer reads; 1: on the calling thread without parts, as the viewer read
+// before); --part-bytes splits the file into parts of B bytes.
 //
 // Under Wine give FILE as a Windows path ('Z:\tmp\grid.obj').
 // MB here are 10^6 bytes.
@@ -181,7 +182,7 @@ int main(int argc, char** argv)
     const char* only = nullptr;
     const char* threads = nullptr;
     const char* partBytes = nullptr;
-    ObjSplit split;
+    ObjSplit split{ObjSplit::kEveryCore};
     std::vector<const char*> words;
     int runs = 5;
     if (!bench::readArguments(

@@ -859,8 +859,8 @@ private:
 // taken in file order as they are done: room is made at the ends of the
 // mesh's pools and faces, and the part's values are then copied there by
 // whichever thread is free, in parallel with the reading of later parts.
-// Each thread holds two parts, so the parts cost a few megabytes beside the
-// mesh whatever the file's size. Throws std::bad_alloc.
+// The parts cost about a megabyte a thread beside the mesh, whatever the
+// file's size. Throws std::bad_alloc.
 template <ObjRules rules>
 void readSplit(StatementReader<rules>& statements, std::FILE* obj, const std::string& path, int threads,
                std::size_t partBytes, double scale, bool triangulate)
@@ -889,7 +889,9 @@ void readSplit(StatementReader<rules>& statements, std::FILE* obj, const std::st
             break;
         streams.push_back(std::move(stream));
     }
-    // Two parts a thread; where memory is short, fewer parts and threads.
+    // A part for each thread and one more, so that a thread that is done
+    // with a part before the one ahead of it need not wait; where memory is
+    // short, fewer parts and threads.
     std::vector<std::unique_ptr<Part>> parts;
     std::vector<Part*> idle; // parts free to read into
     const std::size_t wanted = streams.size() + 2;
@@ -917,9 +919,10 @@ void readSplit(StatementReader<rules>& statements, std::FILE* obj, const std::st
     std::deque<Part*> copies;      // taken, their copies not yet made
     std::exception_ptr error;
 
-    // Takes every part that is next in file order; under the lock.
+    // Takes every part that is next in file order; under the lock. After an
+    // error, parts may be half read: none is taken.
     const auto takeReady = [&] {
-        for (;;) {
+        while (!error) {
             const auto next = std::find_if(read.begin(), read.end(), [&](Part* p) { return p->index == nextTake; });
             if (nextTake >= lastPart || next == read.end())
                 return;
@@ -1028,10 +1031,11 @@ int readingThreads(std::FILE* obj, const ObjSplit& split)
     return cores > 1 ? cores : 0;
 }
 
-// Parts of a quarter megabyte: their pools stay in the core's cache until
-// they are copied into the mesh, and there are enough parts for the threads
-// to share the work evenly.
-constexpr std::size_t kPartBytes = std::size_t{1} << 18;
+// Parts of 128 KiB: the text and the pools read from it stay in the core's
+// cache until they are copied into the mesh, there are enough parts for the
+// threads to share the work evenly, and the parts held beside the mesh cost
+// about a megabyte each.
+constexpr std::size_t kPartBytes = std::size_t{1} << 17;
 
 // outOfMemory, when given, tells a file that did not fit in memory from one
 // that the rules refuse.
@@ -1143,12 +1147,12 @@ Mesh* openAndRead(const char* path, double scale, bool triangulate, std::optiona
 
 Mesh* loadObjMesh(const char* path, double scale, bool triangulate)
 {
-    return openAndRead(path, scale, triangulate, std::nullopt);
+    return openAndRead(path, scale, triangulate, std::nullopt, ObjSplit{ObjSplit::kEveryCore});
 }
 
 Mesh* loadObjMesh(const char* path, double scale, bool triangulate, ObjRules rules)
 {
-    return openAndRead(path, scale, triangulate, rules);
+    return openAndRead(path, scale, triangulate, rules, ObjSplit{ObjSplit::kEveryCore});
 }
 
 Mesh* readObjMesh(std::FILE* obj, std::FILE* library, const std::string& fullPath, double scale, bool triangulate,

@@ -32,7 +32,7 @@ enum class ObjRules {
 // is skipped). Positions are multiplied by scale; with triangulate, polygons
 // become triangle fans around their first corner. Null when the file cannot
 // be opened or read into memory, when a face refers outside the pools, or
-// when no vertex or no face is left.
+// when no vertex or no face is left. A large file is read on every core.
 Mesh* loadObjMesh(const char* path, double scale, bool triangulate);
 
 // The same by the given rules alone.
@@ -58,13 +58,11 @@ Mesh* readObjMesh(std::FILE* obj, std::FILE* library, const std::string& fullPat
 Mesh* readObjMesh(std::FILE* obj, std::FILE* library, const std::string& fullPath, double scale, bool triangulate,
                   ObjRules rules, const LibraryOpener& openNamed = nullptr);
 
-// How a file is split across threads: threads workers (kEveryCore: one per
-// core, up to 16, for a file of a megabyte or more, else this thread alone;
-// 1 with partBytes 0: this thread alone), each reading parts of about
-// partBytes (0: a quarter megabyte). Every split gives the same mesh. The
-// viewer reads on one thread: split across two cores, the joining of the
-// parts has not yet been measured faster there (under Wine it costs more
-// than the second core gains), so benchmarks and tests choose a split.
+// How a file is split across threads: threads threads (kEveryCore: one per
+// core, up to 16, for a file of a megabyte or more, else one without parts;
+// 1 with partBytes 0: one without parts), reading parts of partBytes each
+// (0: 128 KiB). Every split gives the same mesh. loadObjMesh
+// reads on every core.
 struct ObjSplit {
     static constexpr int kEveryCore = 0;
     int threads = 1;

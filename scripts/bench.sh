@@ -11,10 +11,24 @@
 #                and 8 materials; timed on every tree
 #   grid-5m.obj  5,000,000 triangles, the same; only checks that the 32-bit
 #                build loads it inside its 2 GB address space
+#   bash scripts/bench.sh [RUNS] --threads
+#                                       only the reading on 1, 2 and every core:
+#                                       each configuration a process of its own,
+#                                       taking turns, on both grids, natively and
+#                                       under Wine. CORVASI_BENCH_BEFORE=DIR adds
+#                                       the one-thread reading of the build trees
+#                                       under DIR/build (an earlier checkout).
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
-runs=${1:-5}
+runs=5
+threads_only=
+for a in "$@"; do
+  case $a in
+    --threads) threads_only=1 ;;
+    *) runs=$a ;;
+  esac
+done
 data=${CORVASI_BENCH_DATA:-$root/build/bench-data}
 trees=(native i686 x86_64)
 
@@ -44,17 +58,66 @@ if [ ! -d "$WINEPREFIX" ]; then
   wineserver -w
 fi
 
-# Runs bench_load of one tree; Wine wants the file as a Windows path.
-bench() { # tree, file, arguments...
-  local tree=$1 file=$2
-  shift 2
+# Runs bench_load of one tree of the checkout at top; Wine wants the file as
+# a Windows path.
+bench_in() { # top, tree, file, arguments...
+  local top=$1 tree=$2 file=$3
+  shift 3
   if [ "$tree" = native ]; then
-    "build/native/bench/bench_load" "$file" "$@"
+    "$top/build/native/bench/bench_load" "$file" "$@"
   else
     [ -z "$CORVASI_NO32" ] || [ "$tree" != i686 ] || { echo "(i686 not run: $CORVASI_NO32)"; return 0; }
-    $CORVASI_WINE "build/$tree/bench/bench_load.exe" "Z:${file//\//\\}" "$@" </dev/null 2>/dev/null | tr -d '\r'
+    $CORVASI_WINE "$top/build/$tree/bench/bench_load.exe" "Z:${file//\//\\}" "$@" </dev/null 2>/dev/null | tr -d '\r'
   fi
 }
+bench() { # tree, file, arguments...
+  bench_in "$root" "$@"
+}
+
+# Each configuration of the reading in a process of its own, taking turns
+# over the rounds; prints every round's median and the median of those.
+threads_table() { # tree, file, runs a process, rounds
+  local tree=$1 file=$2 n=$3 rounds=$4 name
+  local -a configs=("1:--threads 1" "2:--threads 2" "every core:--threads 0" "tinyobjloader:--only tiny")
+  [ -z "${CORVASI_BENCH_BEFORE:-}" ] || configs=("before:BEFORE" "${configs[@]}")
+  declare -A times peaks
+  for ((r = 0; r < rounds; r++)); do
+    for c in "${configs[@]}"; do
+      name=${c%%:*}
+      local -a args=(--only ours ${c#*:})
+      local out
+      if [ "${c#*:}" = BEFORE ]; then
+        out=$(bench_in "$CORVASI_BENCH_BEFORE" "$tree" "$file" "$n" --only ours || true)
+      elif [ "$name" = tinyobjloader ]; then
+        out=$(bench "$tree" "$file" "$n" --only tiny || true)
+      else
+        out=$(bench "$tree" "$file" "$n" "${args[@]}" || true)
+      fi
+      times[$name]+=" $(printf '%s\n' "$out" | awk '/load \(median\)/ { print $(NF - 1) }')"
+      peaks[$name]=$(printf '%s\n' "$out" | awk '/peak above start/ { print $(NF - 1) }')
+    done
+  done
+  for c in "${configs[@]}"; do
+    name=${c%%:*}
+    printf '%-16s medians%s s; median %s s; peak above start %s MB\n' "$name" "${times[$name]}" \
+      "$(printf '%s\n' ${times[$name]} | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }')" \
+      "${peaks[$name]:-?}"
+  done
+}
+
+if [ -n "$threads_only" ]; then
+  echo "Machine: $(nproc) cores, load average $(cut -d' ' -f1-3 /proc/loadavg)"
+  for t in "${trees[@]}"; do
+    [ -z "$CORVASI_NO32" ] || [ "$t" != i686 ] || continue
+    echo
+    echo "=== $t: grid-1m.obj, $runs runs a process, 5 rounds"
+    threads_table "$t" "$data/grid-1m.obj" "$runs" 5
+    echo "=== $t: grid-5m.obj, 3 runs a process, 3 rounds"
+    threads_table "$t" "$data/grid-5m.obj" 3 3
+  done
+  echo "load average afterwards $(cut -d' ' -f1-3 /proc/loadavg)"
+  exit 0
+fi
 
 echo "Machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | sed 's/.*: //'), $(free -g | awk '/^Mem:/ {print $2}') GB memory"
 for t in "${trees[@]}"; do
