@@ -5,14 +5,25 @@
 // Flags bit 0 asks for triangulation. Bit 1 reads the way the program does:
 // the bytes go to files on tmpfs and loadObjMesh opens them in text mode
 // (rt::openText has no in-memory form, and a tmpfs write costs less than the
-// reader's own buffers). Without it, readObjMesh reads the raw bytes from
-// fmemopen streams, carriage returns and Ctrl-Z bytes included, which text
-// mode would have removed; then bit 2 hands the library over as the one that
-// the mtllib statements name (those of odd length: the others are missing)
-// rather than as the library of the OBJ file's own name, and bit 3 reads by
-// the tolerant rules alone. Otherwise a file that the strict rules refuse
-// (most of the corpus: a mutation seldom keeps every index inside its pool)
-// is read a second time by the tolerant rules.
+// reader's own buffers), on one thread. Without it, readObjMesh reads the raw
+// bytes from fmemopen streams, carriage returns and Ctrl-Z bytes included,
+// which text mode would have removed; then bit 2 hands the library over as
+// the one that the mtllib statements name (those of odd length: the others
+// are missing) rather than as the library of the OBJ file's own name, and
+// bit 3 reads by the tolerant rules alone. Otherwise a file that the strict
+// rules refuse (most of the corpus: a mutation seldom keeps every index
+// inside its pool) is read a second time by the tolerant rules.
+//
+// In text mode the file is read once more split into parts across threads,
+// which must give the same mesh to the last bit, or nothing when the
+// one-thread reading gives nothing: 2 to 7 threads (flags bits 4 to 6, taken
+// modulo 6), parts of a size that a hash of the OBJ bytes picks, from one
+// byte to a few more (bit 7 clear) or up to half the file (bit 7 set), so
+// that the part boundaries fall anywhere: inside lines and numbers, between
+// a CR and its LF, beside a Ctrl-Z byte, inside a line longer than a part.
+// A long file's parts are never so small that it has more than about 256.
+// With bit 2 the same split is also compared by one rule set alone, read on
+// one thread and split: the tolerant rules, or the strict ones with bit 3.
 //
 // A mesh that comes back must keep the reader's promises: positions and
 // materials, faces in every material, every corner index inside its pool,
@@ -23,10 +34,13 @@
 #include "mesh/Mesh.h"
 #include "mesh/ObjReader.h"
 #include "platform/Runtime.h"
+#include "tests/support/MeshDifference.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -85,6 +99,33 @@ void checkMesh(const Mesh& mesh, bool triangulate, const std::string& path)
     require(mesh.memoryBytes() > 0, "memoryBytes counts something");
 }
 
+// The split that a text-mode reading is compared with (see above).
+ObjSplit splitFor(std::uint8_t flags, std::string_view obj)
+{
+    std::uint32_t hash = 2166136261u; // FNV-1a
+    for (const char c : obj)
+        hash = (hash ^ static_cast<std::uint8_t>(c)) * 16777619u;
+    const std::size_t least = std::max<std::size_t>(1, obj.size() / 256);
+    const std::size_t spread = (flags & 128) ? obj.size() / 2 + 1 : 8;
+    return ObjSplit{2 + ((flags >> 4) & 7) % 6, least + hash % spread};
+}
+
+// Reads path with split by rules (strict, then tolerant when null) and
+// requires the mesh that whole, the one-thread reading, gave.
+void requireSameSplit(const Mesh* whole, const std::string& path, bool triangulate, const ObjSplit& split,
+                      std::optional<ObjRules> rules)
+{
+    const std::unique_ptr<Mesh> parts(loadObjMesh(path.c_str(), kLoadScale, triangulate, split, rules));
+    const std::string difference = meshDifference(whole, parts.get());
+    if (difference.empty())
+        return;
+    const char* const by = !rules ? "strict then tolerant" : *rules == ObjRules::strict ? "strict" : "tolerant";
+    const std::string what = "a split reading gives the one-thread mesh (" + std::to_string(split.threads) +
+                             " threads, parts of " + std::to_string(split.partBytes) + " bytes, " + by +
+                             " rules): " + difference;
+    require(false, what.c_str());
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
@@ -108,7 +149,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         writeBytes(path, obj);
         if (hasLibrary)
             writeBytes(scratchFile("with-library.mtl"), mtl);
-        mesh.reset(loadObjMesh(path.c_str(), kLoadScale, triangulate));
+        mesh.reset(loadObjMesh(path.c_str(), kLoadScale, triangulate, ObjSplit{1, 0}));
+        const ObjSplit split = splitFor(data[0], obj);
+        requireSameSplit(mesh.get(), path, triangulate, split, std::nullopt);
+        if (data[0] & 4) {
+            const ObjRules rules = (data[0] & 8) ? ObjRules::strict : ObjRules::tolerant;
+            const std::unique_ptr<Mesh> whole(
+                loadObjMesh(path.c_str(), kLoadScale, triangulate, ObjSplit{1, 0}, rules));
+            requireSameSplit(whole.get(), path, triangulate, split, rules);
+        }
         require(rt::fullPath(path.c_str(), path), "the scratch file has a full path");
     } else {
         path = "/fuzz/input.obj";

@@ -51,8 +51,9 @@ shared=$root/../shared/testdata
 max_seed=65536
 
 # Seeds are made afresh from the test files on every run.
-#   fuzz_obj:  flags byte (triangulate, +text mode or +tolerant rules alone), OBJ,
-#              "\0mtl\0", MTL beside it
+#   fuzz_obj:  flags byte (triangulate, +text mode or +tolerant rules alone; or
+#              text mode compared with 5 threads and large parts, by the
+#              tolerant rules alone too), OBJ, "\0mtl\0", MTL beside it
 #   fuzz_line: flags byte (raw, text mode), OBJ or MTL file
 #   fuzz_tga:  TGA file as it is
 #   fuzz_bmp:  BMP file as it is
@@ -69,7 +70,7 @@ make_seeds() { # target, seed folder
       while IFS= read -r -d '' file; do
         n=$((n + 1))
         mtl=${file%.*}.mtl
-        for flags in 001 003 011; do
+        for flags in 001 003 011 266; do
           {
             printf "\\$flags"
             cat "$file"

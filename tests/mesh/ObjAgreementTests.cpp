@@ -5,6 +5,7 @@
 // last bit of every number.
 
 #include "tests/mesh/MeshFixtures.h"
+#include "tests/support/MeshDifference.h"
 
 #include "camera/Vec3.h"
 #include "mesh/LineReader.h"
@@ -20,7 +21,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -169,57 +169,13 @@ std::unique_ptr<Mesh> plainReading(const std::string& path, double scale, bool t
     return mesh;
 }
 
-template <class T>
-bool sameBits(const T& a, const T& b)
-{
-    return std::memcmp(&a, &b, sizeof(T)) == 0;
-}
-
-template <class T>
-::testing::AssertionResult samePool(const char* name, const BlockArray<T>& expected, const BlockArray<T>& actual)
-{
-    if (expected.size() != actual.size())
-        return ::testing::AssertionFailure() << name << ": " << actual.size() << " entries, not " << expected.size();
-    for (std::size_t i = 0; i < expected.size(); ++i) {
-        if (!sameBits(expected[i], actual[i]))
-            return ::testing::AssertionFailure() << name << " entry " << i << " differs";
-    }
-    return ::testing::AssertionSuccess();
-}
-
 // Both null, or the same pools, materials and faces, bit for bit.
 ::testing::AssertionResult sameMesh(const Mesh* expected, const Mesh* actual)
 {
-    if (!expected || !actual) {
-        if (!expected && !actual)
-            return ::testing::AssertionSuccess();
-        return ::testing::AssertionFailure()
-               << (actual ? "loadObjMesh gave a mesh that the plain reading rejects" : "loadObjMesh gave nothing");
-    }
-    if (expected->filePath != actual->filePath || expected->directory != actual->directory)
-        return ::testing::AssertionFailure() << "paths differ";
-    for (auto result : {samePool("positions", expected->positions, actual->positions),
-                        samePool("texCoords", expected->texCoords, actual->texCoords),
-                        samePool("normals", expected->normals, actual->normals),
-                        samePool("colors", expected->colors, actual->colors)}) {
-        if (!result)
-            return result;
-    }
-    if (expected->materials.size() != actual->materials.size())
-        return ::testing::AssertionFailure()
-               << actual->materials.size() << " materials, not " << expected->materials.size();
-    for (std::size_t m = 0; m < expected->materials.size(); ++m) {
-        const Material& e = *expected->materials[m];
-        const Material& a = *actual->materials[m];
-        if (e.name != a.name || e.textureName != a.textureName || !sameBits(e.ambient, a.ambient) ||
-            !sameBits(e.diffuse, a.diffuse) || !sameBits(e.specular, a.specular) || !sameBits(e.shininess, a.shininess))
-            return ::testing::AssertionFailure() << "material " << m << " (\"" << e.name << "\") differs";
-        if (auto result = samePool("corners", e.corners, a.corners); !result)
-            return result << " in material " << m;
-        if (auto result = samePool("faceEnds", e.faceEnds, a.faceEnds); !result)
-            return result << " in material " << m;
-    }
-    return ::testing::AssertionSuccess();
+    const std::string difference = meshDifference(expected, actual);
+    if (difference.empty())
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << difference;
 }
 
 // OBJ text built from a seeded generator: mostly plain statements, and
