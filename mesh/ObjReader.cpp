@@ -760,8 +760,8 @@ void generateFaceNormals(Mesh& mesh)
 }
 
 // The text of one part of a file read in parts of partBytes: the whole lines
-// that start in bytes [index * partBytes, (index + 1) * partBytes), the last
-// part's to the end of the file, translated as text mode reads them. A part
+// that start in bytes [index * partBytes, (index + 1) * partBytes),
+// translated as text mode reads them. A part
 // can be empty, when a line longer than a part passes over it; the part
 // before reads that line whole.
 struct PartText {
@@ -782,9 +782,9 @@ struct PartText {
         capacity = bytes;
     }
 
-    // Reads part index of partCount from stream, whose file's bytes start
-    // at base. Throws std::bad_alloc.
-    void read(std::FILE* stream, long long base, std::size_t index, std::size_t partCount, std::size_t partBytes)
+    // Reads part index from stream, whose file's bytes start at base.
+    // Throws std::bad_alloc.
+    void read(std::FILE* stream, long long base, std::size_t index, std::size_t partBytes)
     {
         endsFile = false;
         size = 0;
@@ -798,14 +798,13 @@ struct PartText {
         if (index) {
             // The first line feed ends the line that the part before read.
             const char* feed = static_cast<const char*>(std::memchr(buffer.get(), '\n', end));
-            if (!feed || feed == buffer.get() + wanted - 1)
+            if (!feed)
                 return;
             start = static_cast<std::size_t>(feed - buffer.get()) + 1;
         }
-        const bool last = index + 1 == partCount;
-        if (!endsFile && end == wanted && (last || buffer[end - 1] != '\n')) {
-            // The part's last line goes on past it (the last part's to the
-            // end of the file): read on until its line feed.
+        if (!endsFile && end == wanted && buffer[end - 1] != '\n') {
+            // The part's last line goes on past it: read on until its line
+            // feed.
             std::size_t looked = end;
             for (std::size_t more = 1 << 16;; more = std::min(more * 2, std::size_t{1} << 24)) {
                 if (capacity - end < more) {
@@ -815,13 +814,11 @@ struct PartText {
                 }
                 const std::size_t got = fill(stream, base + first + static_cast<long long>(end), end, more) - end;
                 end += got;
-                if (!last) {
-                    if (const void* feed = std::memchr(buffer.get() + looked, '\n', end - looked)) {
-                        end = static_cast<std::size_t>(static_cast<const char*>(feed) - buffer.get()) + 1;
-                        break;
-                    }
-                    looked = end;
+                if (const void* feed = std::memchr(buffer.get() + looked, '\n', end - looked)) {
+                    end = static_cast<std::size_t>(static_cast<const char*>(feed) - buffer.get()) + 1;
+                    break;
                 }
+                looked = end;
                 if (got < more)
                     break;
             }
@@ -878,8 +875,8 @@ void readSplit(StatementReader<rules>& statements, std::FILE* obj, const std::st
     const long long bytes = rt::remainingBytes(obj);
     if (base < 0 || bytes < 0)
         return;
-    const std::size_t partCount = static_cast<std::size_t>((static_cast<unsigned long long>(bytes) + partBytes - 1) /
-                                                           partBytes);
+    const std::size_t partCount =
+        static_cast<std::size_t>((static_cast<unsigned long long>(bytes) + partBytes - 1) / partBytes);
 
     // A stream of its own for every thread but this one, which reads obj.
     std::vector<rt::File> streams;
@@ -911,12 +908,12 @@ void readSplit(StatementReader<rules>& statements, std::FILE* obj, const std::st
 
     std::mutex mutex;
     std::condition_variable changed;
-    std::size_t nextRead = 0;      // the next part to read
-    std::size_t nextTake = 0;      // the next part to take into the mesh
+    std::size_t nextRead = 0; // the next part to read
+    std::size_t nextTake = 0; // the next part to take into the mesh
     std::size_t lastPart = partCount;
-    std::size_t busy = 0;          // parts being read or copied
-    std::vector<Part*> read;       // read, not yet taken
-    std::deque<Part*> copies;      // taken, their copies not yet made
+    std::size_t busy = 0;     // parts being read or copied
+    std::vector<Part*> read;  // read, not yet taken
+    std::deque<Part*> copies; // taken, their copies not yet made
     std::exception_ptr error;
 
     // Takes every part that is next in file order; under the lock. After an
@@ -970,7 +967,7 @@ void readSplit(StatementReader<rules>& statements, std::FILE* obj, const std::st
                     part->mesh.texCoords.forgetValues();
                     part->mesh.normals.forgetValues();
                     part->mesh.colors.forgetValues();
-                    part->text.read(stream, base, part->index, partCount, partBytes);
+                    part->text.read(stream, base, part->index, partBytes);
                     part->reader.emplace(part->mesh, scale, triangulate, part->carried);
                     part->reader->readLines(part->text.text, part->text.text + part->text.size);
                 } catch (...) {

@@ -505,8 +505,8 @@ std::vector<std::string> objFilesBelow(const std::string& folder)
     return files;
 }
 
-// Reads path on this thread alone and split into small parts across 1, 2
-// and 7 threads, by the strict rules and by both in turn, triangulated and
+// Reads path on this thread alone and split into small parts across 1, 2,
+// 3 and 7 threads, by the strict rules and by both in turn, triangulated and
 // as written: every split must give the same mesh. Returns how many
 // readings made a mesh.
 int expectSplitAgreement(const std::string& path)
@@ -523,7 +523,14 @@ int expectSplitAgreement(const std::string& path)
             const std::unique_ptr<Mesh> whole(
                 loadObjMesh(path.c_str(), kLoadScale, triangulate, ObjSplit{1, 0}, rules));
             loaded += whole ? 1 : 0;
-            for (const ObjSplit split : {ObjSplit{1, small + 36}, ObjSplit{2, small}, ObjSplit{7, small * 5}}) {
+            std::vector<ObjSplit> splits{ObjSplit{1, small + 36}, ObjSplit{2, small}, ObjSplit{7, small * 5}};
+            // In a small file, parts of a byte or a few: boundaries between a
+            // CR and its LF, beside a Ctrl-Z, inside every line.
+            if (bytes < 1000)
+                splits.push_back(ObjSplit{2, 1});
+            if (bytes < 8000)
+                splits.push_back(ObjSplit{3, 7});
+            for (const ObjSplit split : splits) {
                 const std::unique_ptr<Mesh> parts(loadObjMesh(path.c_str(), kLoadScale, triangulate, split, rules));
                 EXPECT_TRUE(sameMesh(whole.get(), parts.get()))
                     << path << (triangulate ? ", triangulated" : ", as written") << ", rules "
@@ -536,7 +543,8 @@ int expectSplitAgreement(const std::string& path)
 }
 
 // Shapes that strain a reader: a face of many corners, long comment and
-// number lines, runs of material-use statements with and without faces.
+// number lines, runs of material-use statements with and without faces,
+// text-mode line ends and a Ctrl-Z before more faces.
 std::vector<std::string> hostileShapes()
 {
     std::string corners = "v 0 0 0\nv 1 0 0\nv 0 1 0\nf";
@@ -558,7 +566,13 @@ std::vector<std::string> hostileShapes()
         materials += "usemtl m" + std::to_string(i) + "\nf -3 -2 -1\n";
     }
     usemtl += "f 1 2 3\n";
-    return {corners, comment, numbers, usemtl, usemtlFaces, materials};
+    // Text mode: a Ctrl-Z ends the file, whatever follows; CR LF is LF, a
+    // lone CR stays, also at the end.
+    std::string crlf = "v 0 0 0\r\nv 1 0 0\r\nv 0 1 0\r\n";
+    for (int i = 0; i < 200; ++i)
+        crlf += i % 7 ? "f 1 2 3\r\n" : "f 1 2 3\r\r\n";
+    const std::string ctrlZ = crlf + "\x1A" + crlf + triangle + "\r";
+    return {corners, comment, numbers, usemtl, usemtlFaces, materials, crlf + "v 2 2 2\r", ctrlZ};
 }
 
 } // namespace
