@@ -777,7 +777,8 @@ struct PartText {
         if (bytes <= capacity)
             return;
         std::unique_ptr<char[]> larger(new char[bytes + 1]);
-        std::memcpy(larger.get(), buffer.get(), capacity);
+        if (capacity)
+            std::memcpy(larger.get(), buffer.get(), capacity);
         buffer = std::move(larger);
         capacity = bytes;
     }
