@@ -89,6 +89,19 @@ public:
         return count - n;
     }
 
+    // Gives the first block its full size, so that it never moves again.
+    // Throws std::bad_alloc when memory runs out; the array is unchanged then.
+    void fillFirstBlock()
+    {
+        if (room >= kBlockSize)
+            return;
+        T* block = static_cast<T*>(rt::reallocate(first, count * sizeof(T), kBlockSize * sizeof(T)));
+        if (!block)
+            throwOutOfMemory();
+        first = block;
+        room = kBlockSize;
+    }
+
     // Size 0, the memory kept for the values that come next.
     void forgetValues() { count = 0; }
 

@@ -332,9 +332,9 @@ public:
     // carried) as if this reader had read it: makes room for its values at
     // the ends of the pools and of its materials' faces, in file order,
     // finds its materials in the order a single pass finds them, and plans
-    // the copies into plan. Values that go into the first block of an array,
-    // which may still move as the array grows, are copied at once. Throws
-    // std::bad_alloc.
+    // the copies into plan. Values that go into the first block of a small
+    // array, which may still move as the array grows, are copied at once.
+    // Throws std::bad_alloc.
     void take(StatementReader& reader, Mesh& from, Material& carried, Plan& plan)
     {
         plan.runs.clear();
@@ -347,6 +347,10 @@ public:
         // Makes room for n values at the end of to and plans their runs
         // with planRuns(runs, at), making them at once where they may move.
         const auto placeRuns = [&](auto& to, std::size_t n, const auto& planRuns) {
+            // An array that is going to be large gets its whole first block
+            // now, so that its values are copied outside the lock.
+            if (to.size() + n >= to.kBlockSize / 16)
+                to.fillFirstBlock();
             const bool moves = to.capacity() < to.kBlockSize;
             planRuns(moves ? now : plan.runs, to.extend(n));
             if (moves) {
