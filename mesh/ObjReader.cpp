@@ -792,10 +792,12 @@ struct PartText {
     void read(std::FILE* stream, long long base, std::size_t index, std::size_t partBytes)
     {
         endsFile = false;
+        text = buffer.get();
         size = 0;
         // A line starts at the part's first byte when the byte before it is
-        // a line feed, so that byte is read too.
-        const long long first = static_cast<long long>(index * partBytes) - (index ? 1 : 0);
+        // a line feed, so that byte is read too. (Positions in 64 bits: the
+        // 32-bit build counts parts in 32.)
+        const long long first = static_cast<long long>(index) * static_cast<long long>(partBytes) - (index ? 1 : 0);
         const std::size_t wanted = partBytes + (index ? 1 : 0);
         reserve(wanted);
         std::size_t end = fill(stream, base + first, 0, wanted);
@@ -862,9 +864,10 @@ private:
 // mesh's pools and faces, and the part's values are then copied there by
 // whichever thread is free, in parallel with the reading of later parts.
 // The parts cost about a megabyte a thread beside the mesh, whatever the
-// file's size. Throws std::bad_alloc.
+// file's size. False, having read nothing, when the file's size
+// cannot be told. Throws std::bad_alloc.
 template <ObjRules rules>
-void readSplit(StatementReader<rules>& statements, std::FILE* obj, const std::string& path, int threads,
+bool readSplit(StatementReader<rules>& statements, std::FILE* obj, const std::string& path, int threads,
                std::size_t partBytes, double scale, bool triangulate)
 {
     using Reader = StatementReader<rules>;
@@ -879,7 +882,7 @@ void readSplit(StatementReader<rules>& statements, std::FILE* obj, const std::st
     const long long base = rt::positionOf(obj);
     const long long bytes = rt::remainingBytes(obj);
     if (base < 0 || bytes < 0)
-        return;
+        return false;
     const std::size_t partCount =
         static_cast<std::size_t>((static_cast<unsigned long long>(bytes) + partBytes - 1) / partBytes);
 
@@ -1018,6 +1021,7 @@ void readSplit(StatementReader<rules>& statements, std::FILE* obj, const std::st
     helpers.list.clear();
     if (error)
         std::rethrow_exception(error);
+    return true;
 }
 
 // The threads that read a file, or 0 to read it without parts: one per
@@ -1061,9 +1065,9 @@ Mesh* readMesh(std::FILE* obj, std::FILE* library, const LibraryOpener& openName
         mesh->normals.push_back(Vec3{});
 
         StatementReader<rules> statements(*mesh, scale, triangulate);
-        if (const int threads = translation == LineReader::textMode ? readingThreads(obj, split) : 0) {
-            readSplit(statements, obj, fullPath, threads, split.partBytes ? split.partBytes : kPartBytes, scale,
-                      triangulate);
+        const int threads = translation == LineReader::textMode ? readingThreads(obj, split) : 0;
+        if (threads && readSplit(statements, obj, fullPath, threads, split.partBytes ? split.partBytes : kPartBytes,
+                                 scale, triangulate)) {
             statements.finish();
         } else {
             LineReader lines(obj, translation);
