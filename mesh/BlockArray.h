@@ -67,17 +67,6 @@ public:
         }
     }
 
-    // Appends every value of other, one copy per run of a block. Throws
-    // std::bad_alloc when memory runs out; values may have been appended then.
-    void appendAll(const BlockArray& other)
-    {
-        for (std::size_t done = 0; done < other.count;) {
-            const std::size_t run = std::min(other.count - done, kBlockSize);
-            append(other.table[done >> kBlockShift], run);
-            done += run;
-        }
-    }
-
     // Makes the array n values longer, the new ones unset, and returns the
     // index of the first. Throws std::bad_alloc when memory runs out; the
     // size is unchanged then.

@@ -18,7 +18,6 @@
 #include <limits>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <memory>
 #include <mutex>
 #include <new>
@@ -220,31 +219,22 @@ struct CopyRun {
     }
 };
 
-// Plans the copy of every value of from to to's entries from at on, a run
-// for each stretch that lies in one block of both arrays; a shift makes it
-// a copy of face ends.
+// Plans count values for to's entries from at on, a run for each stretch
+// that lies in one block of to and of from: from's values (face ends with
+// shift added, when given), or, without from, white colours.
 template <class T>
-void planCopy(std::vector<CopyRun>& runs, BlockArray<T>& to, std::size_t at, const BlockArray<T>& from,
-              std::optional<std::uint32_t> shift = std::nullopt)
+void planCopy(std::vector<CopyRun>& runs, BlockArray<T>& to, std::size_t at, std::size_t count,
+              const BlockArray<T>* from, std::optional<std::uint32_t> shift = std::nullopt)
 {
     constexpr std::size_t mask = BlockArray<T>::kBlockSize - 1;
-    for (std::size_t i = 0; i < from.size();) {
-        const std::size_t run = std::min({from.size() - i, mask + 1 - (i & mask), mask + 1 - ((at + i) & mask)});
-        if (shift)
-            runs.push_back(CopyRun{&to[at + i], &from[i], run, *shift, CopyRun::faceEnds});
-        else
-            runs.push_back(CopyRun{&to[at + i], &from[i], run * sizeof(T), 0, CopyRun::values});
-        i += run;
-    }
-}
-
-// Plans white for count colours from at on.
-void planWhite(std::vector<CopyRun>& runs, BlockArray<VertexColor>& to, std::size_t at, std::size_t count)
-{
-    constexpr std::size_t mask = BlockArray<VertexColor>::kBlockSize - 1;
     for (std::size_t i = 0; i < count;) {
-        const std::size_t run = std::min(count - i, mask + 1 - ((at + i) & mask));
-        runs.push_back(CopyRun{&to[at + i], nullptr, run, 0, CopyRun::white});
+        const std::size_t run = std::min({count - i, mask + 1 - (i & mask), mask + 1 - ((at + i) & mask)});
+        if (!from)
+            runs.push_back(CopyRun{&to[at + i], nullptr, run, 0, CopyRun::white});
+        else if (shift)
+            runs.push_back(CopyRun{&to[at + i], &(*from)[i], run, *shift, CopyRun::faceEnds});
+        else
+            runs.push_back(CopyRun{&to[at + i], &(*from)[i], run * sizeof(T), 0, CopyRun::values});
         i += run;
     }
 }
@@ -361,16 +351,18 @@ public:
             }
         };
         const auto place = [&](auto& to, const auto& values, std::optional<std::uint32_t> shift = std::nullopt) {
-            placeRuns(to, values.size(),
-                      [&](std::vector<CopyRun>& runs, std::size_t at) { planCopy(runs, to, at, values, shift); });
+            placeRuns(to, values.size(), [&](std::vector<CopyRun>& runs, std::size_t at) {
+                planCopy(runs, to, at, values.size(), &values, shift);
+            });
         };
         if (!from.colors.empty() || !mesh.colors.empty()) {
             // The colours stay one per position from the first that has one.
             padColors(plan.positions);
             place(mesh.colors, from.colors);
             const std::size_t white = from.positions.size() - from.colors.size();
-            placeRuns(mesh.colors, white,
-                      [&](std::vector<CopyRun>& runs, std::size_t at) { planWhite(runs, mesh.colors, at, white); });
+            placeRuns(mesh.colors, white, [&](std::vector<CopyRun>& runs, std::size_t at) {
+                planCopy(runs, mesh.colors, at, white, static_cast<const BlockArray<VertexColor>*>(nullptr));
+            });
         }
         place(mesh.positions, from.positions);
         place(mesh.texCoords, from.texCoords);
@@ -878,6 +870,24 @@ bool readSplit(StatementReader<rules>& statements, std::FILE* obj, const std::st
         std::optional<Reader> reader;
         typename Reader::Plan plan;
         std::size_t index = 0;
+
+        // Reads part index into the pools of the part before, used again;
+        // its materials, which may be many, are not. Throws std::bad_alloc.
+        void read(std::FILE* stream, long long base, std::size_t partBytes, double scale, bool triangulate)
+        {
+            for (const auto& material : mesh.materials)
+                material->faceEnds.clear();
+            mesh.removeEmptyMaterials();
+            carried.corners.forgetValues();
+            carried.faceEnds.forgetValues();
+            mesh.positions.forgetValues();
+            mesh.texCoords.forgetValues();
+            mesh.normals.forgetValues();
+            mesh.colors.forgetValues();
+            text.read(stream, base, index, partBytes);
+            reader.emplace(mesh, scale, triangulate, carried);
+            reader->readLines(text.text, text.text + text.size);
+        }
     };
     const long long base = rt::positionOf(obj);
     const long long bytes = rt::remainingBytes(obj);
@@ -964,20 +974,7 @@ bool readSplit(StatementReader<rules>& statements, std::FILE* obj, const std::st
                 lock.unlock();
                 std::exception_ptr failed;
                 try {
-                    // The pools of the part before are used again; its
-                    // materials, which may be many, are not.
-                    for (const auto& material : part->mesh.materials)
-                        material->faceEnds.clear();
-                    part->mesh.removeEmptyMaterials();
-                    part->carried.corners.forgetValues();
-                    part->carried.faceEnds.forgetValues();
-                    part->mesh.positions.forgetValues();
-                    part->mesh.texCoords.forgetValues();
-                    part->mesh.normals.forgetValues();
-                    part->mesh.colors.forgetValues();
-                    part->text.read(stream, base, part->index, partBytes);
-                    part->reader.emplace(part->mesh, scale, triangulate, part->carried);
-                    part->reader->readLines(part->text.text, part->text.text + part->text.size);
+                    part->read(stream, base, partBytes, scale, triangulate);
                 } catch (...) {
                     failed = std::current_exception();
                 }
