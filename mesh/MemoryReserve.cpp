@@ -1,5 +1,6 @@
 #include "mesh/MemoryReserve.h"
 
+#include <atomic>
 #include <cstddef>
 #include <cstdlib>
 
@@ -11,15 +12,28 @@ namespace {
 constexpr int kBlocks = 16;
 constexpr std::size_t kBlockBytes = 16 * 1024;
 
-void* reserve[kBlocks];
+// The threads of one load may run short at once: each block is given back
+// by one of them.
+std::atomic<void*> reserve[kBlocks];
 int depth = 0;
 
 void giveBack()
 {
-    for (void*& block : reserve) {
-        std::free(block);
-        block = nullptr;
-    }
+    for (std::atomic<void*>& block : reserve)
+        std::free(block.exchange(nullptr));
+}
+
+// One block for each failure: when several threads run short, the memory
+// that one of them gets back cannot be used up by the others' work before
+// they throw in turn. (A throw that finds no memory at all recurses in the
+// runtime until the stack overflows.)
+void giveBackOne()
+{
+    for (std::atomic<void*>& block : reserve)
+        if (void* held = block.exchange(nullptr)) {
+            std::free(held);
+            return;
+        }
 }
 
 void outOfMemory()
@@ -34,7 +48,7 @@ MemoryReserve::MemoryReserve()
     if (depth++ > 0)
         return;
     outermost = true;
-    for (void*& block : reserve)
+    for (std::atomic<void*>& block : reserve)
         block = std::malloc(kBlockBytes);
     previous = std::set_new_handler(outOfMemory);
 }
@@ -50,7 +64,7 @@ MemoryReserve::~MemoryReserve()
 
 bool MemoryReserve::held() const
 {
-    for (void* block : reserve)
+    for (const std::atomic<void*>& block : reserve)
         if (!block)
             return false;
     return true;
@@ -58,6 +72,6 @@ bool MemoryReserve::held() const
 
 void throwOutOfMemory()
 {
-    giveBack();
+    giveBackOne();
     throw std::bad_alloc();
 }

@@ -9,10 +9,11 @@
 // the heap up to its last byte could not report its failure and would end
 // the process instead.
 //
-// While an object of this class lives, operator new gives the reserve back
-// and throws std::bad_alloc when it finds no memory, at once. Nesting is
-// allowed (only the outermost object holds and frees the reserve); one
-// thread loads at a time.
+// While an object of this class lives, operator new gives a block of the
+// reserve back and throws std::bad_alloc when it finds no memory, at once;
+// the rest comes back when the object ends. Nesting is allowed (only the
+// outermost object holds and frees the reserve); one load at a time, whose
+// threads may all run short.
 class MemoryReserve {
 public:
     MemoryReserve();
@@ -28,7 +29,7 @@ private:
     bool outermost = false;
 };
 
-// Gives the reserve back and throws std::bad_alloc. For the allocations that
+// Gives a block of the reserve back and throws std::bad_alloc. For the allocations that
 // do not go through operator new (malloc, realloc) and for sizes refused
 // before allocating.
 [[noreturn]] void throwOutOfMemory();

@@ -10,19 +10,22 @@
 #include "platform/Runtime.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <chrono>
 #include <condition_variable>
 #include <cstring>
-#include <deque>
 #include <exception>
 #include <climits>
 #include <limits>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <mutex>
 #include <new>
 #include <optional>
 #include <string_view>
+#include <system_error>
 #include <thread>
 #include <unordered_set>
 #include <vector>
@@ -924,14 +927,26 @@ bool readSplit(StatementReader<rules>& statements, std::FILE* obj, const std::st
         streams.resize(std::max<std::size_t>(idle.size() / 2, 1) - 1);
     }
 
+    // Nothing below allocates once the threads run, but for the reading and
+    // the taking, whose failures end the reading as errors. The lock and the
+    // wake-ups are made from the heap on first use, so they are used once
+    // here, where a failure is an ordinary one.
     std::mutex mutex;
     std::condition_variable changed;
-    std::size_t nextRead = 0; // the next part to read
-    std::size_t nextTake = 0; // the next part to take into the mesh
+    try {
+        std::unique_lock<std::mutex> lock(mutex);
+        changed.wait_for(lock, std::chrono::seconds(0));
+    } catch (const std::system_error&) {
+        throwOutOfMemory();
+    }
+    std::size_t nextRead = 0;  // the next part to read
+    std::size_t nextTake = 0;  // the next part to take into the mesh
     std::size_t lastPart = partCount;
-    std::size_t busy = 0;     // parts being read or copied
-    std::vector<Part*> read;  // read, not yet taken
-    std::deque<Part*> copies; // taken, their copies not yet made
+    std::size_t busy = 0;      // parts being read or copied
+    std::vector<Part*> read;   // read, not yet taken
+    std::vector<Part*> copies; // taken, their copies not yet made, in file order
+    read.reserve(parts.size());
+    copies.reserve(parts.size());
     std::exception_ptr error;
 
     // Takes every part that is next in file order; under the lock. After an
@@ -958,7 +973,7 @@ bool readSplit(StatementReader<rules>& statements, std::FILE* obj, const std::st
         while (!error) {
             if (!copies.empty()) {
                 Part* part = copies.front();
-                copies.pop_front();
+                copies.erase(copies.begin());
                 ++busy;
                 lock.unlock();
                 Reader::copy(part->plan);
@@ -1002,6 +1017,32 @@ bool readSplit(StatementReader<rules>& statements, std::FILE* obj, const std::st
         changed.notify_all();
     };
 
+    // A thread's first throw takes memory for the runtime's state of the
+    // thread: its exception globals and, with MinGW, the emulated
+    // thread-locals that hold them, which end the process when they cannot
+    // be had. So every thread throws once, and touches errno, before any
+    // part is read, with room for it checked first; where there is no room,
+    // or no thread to be had, fewer threads read.
+    const auto prime = [] {
+        try {
+            throw std::bad_alloc();
+        } catch (const std::bad_alloc&) {
+        }
+        errno = 0;
+    };
+    prime(); // this thread too: the reserve may be gone when it runs short
+    std::size_t primed = 0;
+    bool started = false;
+    const auto help = [&](std::FILE* stream) {
+        prime();
+        {
+            std::unique_lock<std::mutex> lock(mutex);
+            ++primed;
+            changed.notify_all();
+            changed.wait(lock, [&] { return started; });
+        }
+        work(stream);
+    };
     struct Threads {
         std::vector<std::thread> list;
         ~Threads()
@@ -1010,8 +1051,26 @@ bool readSplit(StatementReader<rules>& statements, std::FILE* obj, const std::st
                 thread.join();
         }
     } helpers;
-    for (const rt::File& stream : streams)
-        helpers.list.emplace_back(work, stream.get());
+    constexpr std::size_t kThreadRoom = 64 << 10;
+    if (void* room = streams.empty() ? nullptr : std::malloc(kThreadRoom)) {
+        std::free(room);
+        helpers.list.reserve(streams.size());
+        for (const rt::File& stream : streams) {
+            try {
+                helpers.list.emplace_back(help, stream.get());
+            } catch (const std::system_error&) {
+                break;
+            } catch (const std::bad_alloc&) {
+                break; // those made wait for started
+            }
+        }
+    }
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        changed.wait(lock, [&] { return primed == helpers.list.size(); });
+        started = true;
+        changed.notify_all();
+    }
     work(obj);
     for (std::thread& thread : helpers.list)
         thread.join();
