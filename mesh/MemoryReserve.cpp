@@ -1,6 +1,7 @@
 #include "mesh/MemoryReserve.h"
 
 #include <atomic>
+#include <cerrno>
 #include <cstddef>
 #include <cstdlib>
 
@@ -74,4 +75,13 @@ void throwOutOfMemory()
 {
     giveBackOne();
     throw std::bad_alloc();
+}
+
+void prepareToThrow()
+{
+    try {
+        throw std::bad_alloc();
+    } catch (const std::bad_alloc&) {
+    }
+    errno = 0;
 }

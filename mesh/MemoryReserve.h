@@ -29,7 +29,14 @@ private:
     bool outermost = false;
 };
 
-// Gives a block of the reserve back and throws std::bad_alloc. For the allocations that
-// do not go through operator new (malloc, realloc) and for sizes refused
-// before allocating.
+// Gives a block of the reserve back and throws std::bad_alloc. For the
+// allocations that do not go through operator new (malloc, realloc) and for
+// sizes refused before allocating.
 [[noreturn]] void throwOutOfMemory();
+
+// Makes the calling thread's state for throwing now, while there is memory
+// for it: a thread's first throw takes memory for its exception globals
+// and, with MinGW, for the emulated thread-locals that hold them, which end
+// the process when they cannot be had. Likewise the C runtime's data of the
+// thread, made on first use of errno. For threads that may run short.
+void prepareToThrow();

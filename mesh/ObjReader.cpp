@@ -10,7 +10,6 @@
 #include "platform/Runtime.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
@@ -1017,24 +1016,15 @@ bool readSplit(StatementReader<rules>& statements, std::FILE* obj, const std::st
         changed.notify_all();
     };
 
-    // A thread's first throw takes memory for the runtime's state of the
-    // thread: its exception globals and, with MinGW, the emulated
-    // thread-locals that hold them, which end the process when they cannot
-    // be had. So every thread throws once, and touches errno, before any
-    // part is read, with room for it checked first; where there is no room,
-    // or no thread to be had, fewer threads read.
-    const auto prime = [] {
-        try {
-            throw std::bad_alloc();
-        } catch (const std::bad_alloc&) {
-        }
-        errno = 0;
-    };
-    prime(); // this thread too: the reserve may be gone when it runs short
+    // Every thread gets ready to throw before any part is read, with room
+    // for it checked first; where there is no room, or no thread to be had,
+    // fewer threads read. This thread too: the reserve may be gone when it
+    // runs short.
+    prepareToThrow();
     std::size_t primed = 0;
     bool started = false;
     const auto help = [&](std::FILE* stream) {
-        prime();
+        prepareToThrow();
         {
             std::unique_lock<std::mutex> lock(mutex);
             ++primed;
